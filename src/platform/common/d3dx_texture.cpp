@@ -1,0 +1,146 @@
+// D3DX texture and font creation: files decoded with SDL2_image, then handed to the device.
+#include <SDL.h>
+#include <SDL_image.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <mutex>
+#include <tuple>
+
+#include "platform/d3dx8.h"
+
+namespace plat {
+
+namespace {
+
+struct CachedImage {
+  int64_t size = 0;
+  int64_t mtime = 0;
+  std::shared_ptr<const DecodedImage> image;
+};
+
+// Decoded files by path, checked against the file's size and modification time, so that a
+// match started again decodes nothing.
+std::map<std::string, CachedImage>& ImageCache() {
+  static std::map<std::string, CachedImage> cache;
+  return cache;
+}
+
+std::shared_ptr<const DecodedImage> DecodeFile(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) throw LoadError(path, "file not found");
+  if (!S_ISREG(st.st_mode)) throw LoadError(path, "not a file");
+  if (st.st_size == 0) throw LoadError(path, "file is empty");
+  const int64_t mtime = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  auto& cache = ImageCache();
+  auto it = cache.find(path);
+  if (it != cache.end() && it->second.size == st.st_size && it->second.mtime == mtime) return it->second.image;
+
+  SDL_RWops* rw = SDL_RWFromFile(path.c_str(), "rb");
+  if (rw == nullptr) throw LoadError(path, SDL_GetError());
+  std::string ext = path.size() >= 4 ? path.substr(path.size() - 4) : std::string();
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  // TGA has no magic number: it needs the type hint.
+  SDL_Surface* loaded = ext == ".tga" ? IMG_LoadTyped_RW(rw, 1, "TGA") : IMG_Load_RW(rw, 1);
+  if (loaded == nullptr) throw LoadError(path, std::string("cannot decode image: ") + IMG_GetError());
+  SDL_Surface* argb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0);
+  SDL_FreeSurface(loaded);
+  if (argb == nullptr) throw LoadError(path, std::string("cannot convert image: ") + SDL_GetError());
+  auto image = std::make_shared<DecodedImage>();
+  image->width = argb->w;
+  image->height = argb->h;
+  image->argb.resize(static_cast<size_t>(argb->w) * argb->h);
+  SDL_LockSurface(argb);
+  for (int y = 0; y < argb->h; ++y) {
+    const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(argb->pixels) + y * argb->pitch);
+    std::copy(row, row + argb->w, image->argb.begin() + static_cast<ptrdiff_t>(y) * argb->w);
+  }
+  SDL_UnlockSurface(argb);
+  SDL_FreeSurface(argb);
+  if (image->width <= 0 || image->height <= 0) throw LoadError(path, "image has no pixels");
+  cache[path] = CachedImage{st.st_size, mtime, image};
+  return image;
+}
+
+uint32_t Lerp(uint32_t a, uint32_t b, float t) {
+  uint32_t out = 0;
+  for (int shift = 0; shift < 32; shift += 8) {
+    const float ca = static_cast<float>((a >> shift) & 0xFF);
+    const float cb = static_cast<float>((b >> shift) & 0xFF);
+    const auto c = static_cast<uint32_t>(std::lround(ca + (cb - ca) * t));
+    out |= (c & 0xFF) << shift;
+  }
+  return out;
+}
+
+}  // namespace
+
+DecodedImage LoadImageFile(const std::string& path) { return *DecodeFile(path); }
+
+DecodedImage ResizeImage(const DecodedImage& src, int width, int height) {
+  if (width == src.width && height == src.height) return src;
+  DecodedImage out;
+  out.width = width;
+  out.height = height;
+  out.argb.resize(static_cast<size_t>(width) * height);
+  const float sx = static_cast<float>(src.width) / static_cast<float>(width);
+  const float sy = static_cast<float>(src.height) / static_cast<float>(height);
+  for (int y = 0; y < height; ++y) {
+    const float fy = std::clamp((static_cast<float>(y) + 0.5f) * sy - 0.5f, 0.0f, static_cast<float>(src.height - 1));
+    const int y0 = static_cast<int>(fy);
+    const int y1 = std::min(y0 + 1, src.height - 1);
+    const float ty = fy - static_cast<float>(y0);
+    for (int x = 0; x < width; ++x) {
+      const float fx =
+          std::clamp((static_cast<float>(x) + 0.5f) * sx - 0.5f, 0.0f, static_cast<float>(src.width - 1));
+      const int x0 = static_cast<int>(fx);
+      const int x1 = std::min(x0 + 1, src.width - 1);
+      const float tx = fx - static_cast<float>(x0);
+      const uint32_t top = Lerp(src.argb[static_cast<size_t>(y0) * src.width + x0],
+                                src.argb[static_cast<size_t>(y0) * src.width + x1], tx);
+      const uint32_t bottom = Lerp(src.argb[static_cast<size_t>(y1) * src.width + x0],
+                                   src.argb[static_cast<size_t>(y1) * src.width + x1], tx);
+      out.argb[static_cast<size_t>(y) * width + x] = Lerp(top, bottom, ty);
+    }
+  }
+  return out;
+}
+
+void ApplyColorKey(DecodedImage& image, D3DCOLOR colorKey) {
+  for (auto& texel : image.argb) {
+    if (texel == colorKey) texel = 0;
+  }
+}
+
+TexturePtr D3DX8::CreateTextureFromFile(Device& device, const std::string& path) {
+  return CreateTextureFromFileEx(device, path, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
+                                 D3DPOOL_MANAGED, D3DX_FILTER_LINEAR, D3DX_FILTER_LINEAR, 0);
+}
+
+TexturePtr D3DX8::CreateTextureFromFileEx(Device& device, const std::string& path, int32_t width, int32_t height,
+                                          int32_t mipLevels, DWORD /*usage*/, D3DFORMAT /*format*/,
+                                          DWORD /*pool*/, DWORD /*filter*/, DWORD /*mipFilter*/,
+                                          D3DCOLOR colorKey) {
+  const std::string file = NormalizePath(path);
+  auto decoded = DecodeFile(file);
+  const int w = width > 0 ? width : decoded->width;
+  const int h = height > 0 ? height : decoded->height;
+  const bool keyed = (colorKey >> 24) != 0;
+  if (!keyed && w == decoded->width && h == decoded->height) {
+    return device.CreateTexture(Image{w, h, decoded->argb.data()}, mipLevels != 1);
+  }
+  DecodedImage image = *decoded;
+  if (keyed) ApplyColorKey(image, colorKey);
+  image = ResizeImage(image, w, h);
+  return device.CreateTexture(Image{image.width, image.height, image.argb.data()}, mipLevels != 1);
+}
+
+FontPtr D3DX8::CreateFont(Device& device, const FontDesc& desc) { return device.CreateFont(desc); }
+
+HRESULT D3DX8::DrawText(Font& font, const char* text, const RECT& rect, DWORD format, D3DCOLOR color) {
+  return font.DrawText(text, rect, format, color);
+}
+
+}  // namespace plat

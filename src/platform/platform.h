@@ -1,0 +1,63 @@
+// The platform seam: everything the game asks of the machine goes through Platform.
+// Two faces implement it: the real one on SDL2/OpenGL/SDL2_mixer (sdl/) and the headless,
+// deterministic test face (testing/).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/d3d8.h"
+#include "platform/dinput.h"
+#include "platform/dsound.h"
+
+namespace plat {
+
+// Receives what the window system delivers while it is pumped.
+class WindowEventSink {
+ public:
+  virtual ~WindowEventSink() = default;
+  virtual void OnTextInput(const char* utf8) = 0;  // one or more typed characters
+  virtual void OnBackspace() = 0;
+  virtual void OnCloseRequest() = 0;  // the window's close button
+};
+
+// Thrown to end the program at once (F10, an exit choice, the window's close button, a
+// fatal start-up error); main() catches it, releases everything and exits with `code`.
+struct ProgramEnd {
+  int code = 0;
+};
+
+constexpr DWORD MB_ICONINFORMATION = 0x40;
+constexpr DWORD MB_ICONERROR = 0x10;
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // Window system.
+  virtual void ShowWindow(const std::string& caption) = 0;
+  virtual uintptr_t WindowHandle() const = 0;
+  virtual uint32_t GetTickCount() = 0;  // monotonic milliseconds
+  // Processes pending window events (typed text, Backspace, close) into `sink`.
+  virtual void PumpEvents(WindowEventSink& sink) = 0;
+  virtual void EnableTextInput(bool on) = 0;
+  virtual void MessageBox(const std::string& text, const std::string& caption, DWORD flags) = 0;
+  // Folder of the executable and its data folders, ending without a separator.
+  virtual std::string AppFolder() const = 0;
+
+  // Direct3D root object.
+  virtual std::vector<D3DDISPLAYMODE> EnumAdapterModes() = 0;
+  virtual HRESULT GetDeviceCaps(D3DDEVTYPE type, D3DCAPS8* caps) = 0;
+  virtual std::unique_ptr<Device> CreateDevice(D3DDEVTYPE type, DWORD behaviour,
+                                               const D3DPRESENT_PARAMETERS& params) = 0;
+  // DirectInput and DirectSound root objects.
+  virtual std::unique_ptr<KeyboardDevice> CreateKeyboard() = 0;
+  virtual std::unique_ptr<SoundDevice> CreateSoundDevice() = 0;
+};
+
+// The real face (SDL2 window, OpenGL device, SDL2_mixer sound). `argv0` locates the data.
+std::unique_ptr<Platform> CreateSdlPlatform(const char* argv0);
+
+}  // namespace plat

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with AddressSanitizer and UndefinedBehaviorSanitizer
+# (Debug) and runs every test: unit, integration and, under Xvfb, the display tests.
+set -euo pipefail
+cd "$(dirname "$0")"
+. scripts/packages.sh
+vantor_install_packages test
+vantor_build build/debug -DCMAKE_BUILD_TYPE=Debug -DVANTOR_SANITIZE=ON -DVANTOR_BENCH=OFF
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+xvfb-run -a -s "-screen 0 800x600x24" ctest --test-dir build/debug --output-on-failure -j"$(nproc)" "$@"
