@@ -1,0 +1,206 @@
+// The real face of the platform: an SDL2 window with an OpenGL 2.1 context, the SDL
+// keyboard, SDL2_mixer sound.
+#include <SDL.h>
+#include <limits.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+#include "platform/platform.h"
+#include "platform/sdl/gl_device.h"
+#include "platform/sdl/key_map.h"
+#include "platform/sdl/sound.h"
+
+namespace plat {
+
+namespace {
+
+using sdl::WindowState;
+
+// The folder of the running executable (argv0's when /proc is not there).
+std::string executableFolder(const char* argv0) {
+  std::string path;
+  char buffer[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
+  if (n > 0) {
+    path.assign(buffer, static_cast<size_t>(n));
+  } else if (argv0 && realpath(argv0, buffer)) {
+    path = buffer;
+  } else {
+    path = argv0 ? argv0 : ".";
+  }
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? std::string() : path.substr(0, slash);
+}
+
+class SdlKeyboard : public KeyboardDevice {
+ public:
+  HRESULT SetCommonDataFormat(DWORD format) override {
+    return format == DIFORMAT_KEYBOARD ? D3D_OK : D3DERR_INVALIDCALL;
+  }
+  HRESULT Acquire() override { return D3D_OK; }
+  HRESULT GetDeviceStateKeyboard(uint8_t* state) override {
+    if (!state) return D3DERR_INVALIDCALL;
+    int count = 0;
+    const uint8_t* keys = SDL_GetKeyboardState(&count);
+    sdl::fillKeyState(keys, count, state);
+    return D3D_OK;
+  }
+};
+
+class SdlPlatform : public Platform {
+ public:
+  explicit SdlPlatform(const char* argv0) : folder_(executableFolder(argv0)) {
+    SDL_SetMainReady();
+    if (SDL_Init(SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
+      std::fprintf(stderr, "vantor: SDL_Init: %s\n", SDL_GetError());
+    }
+  }
+
+  ~SdlPlatform() override {
+    if (state_.window) SDL_DestroyWindow(state_.window);
+    SDL_Quit();
+  }
+
+  void ShowWindow(const std::string& caption) override {
+    if (state_.window) {
+      SDL_SetWindowTitle(state_.window, caption.c_str());
+      SDL_ShowWindow(state_.window);
+      return;
+    }
+    // Alt-tab out of a full-screen window: minimise it, which loses the device.
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "1");
+    if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+      throw std::runtime_error(std::string("cannot open the display: ") + SDL_GetError());
+    }
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    // The game draws an 800 × 600 back buffer, shown on the whole desktop with bars.
+    state_.window = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 800,
+                                     600, SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN_DESKTOP);
+    if (!state_.window) {
+      SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+      state_.window = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 800,
+                                       600, SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
+    if (!state_.window) throw std::runtime_error(std::string("cannot open the window: ") + SDL_GetError());
+    SDL_ShowCursor(SDL_DISABLE);
+  }
+
+  uintptr_t WindowHandle() const override { return state_.window ? SDL_GetWindowID(state_.window) : 0; }
+
+  uint32_t GetTickCount() override { return SDL_GetTicks(); }
+
+  void PumpEvents(WindowEventSink& sink) override {
+    bool closeAsked = false;
+    bool minimised = state_.minimised, focusLost = state_.focusLost;
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) {
+      switch (e.type) {
+        case SDL_TEXTINPUT:
+          sink.OnTextInput(e.text.text);
+          break;
+        case SDL_KEYDOWN:
+          if (e.key.keysym.scancode == SDL_SCANCODE_BACKSPACE) sink.OnBackspace();
+          break;
+        case SDL_QUIT:
+          closeAsked = true;
+          break;
+        case SDL_WINDOWEVENT:
+          switch (e.window.event) {
+            case SDL_WINDOWEVENT_CLOSE:
+              closeAsked = true;
+              break;
+            case SDL_WINDOWEVENT_MINIMIZED:
+            case SDL_WINDOWEVENT_HIDDEN:
+              minimised = true;
+              break;
+            case SDL_WINDOWEVENT_RESTORED:
+            case SDL_WINDOWEVENT_MAXIMIZED:
+            case SDL_WINDOWEVENT_SHOWN:
+              minimised = false;
+              break;
+            case SDL_WINDOWEVENT_FOCUS_LOST:
+              focusLost = true;
+              break;
+            case SDL_WINDOWEVENT_FOCUS_GAINED:
+              focusLost = false;
+              break;
+            default:
+              break;
+          }
+          state_.update(minimised, focusLost);
+          break;
+        default:
+          break;
+      }
+    }
+    if (closeAsked) sink.OnCloseRequest();
+  }
+
+  void EnableTextInput(bool on) override { on ? SDL_StartTextInput() : SDL_StopTextInput(); }
+
+  void MessageBox(const std::string& text, const std::string& caption, DWORD flags) override {
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
+    const Uint32 kind = (flags & MB_ICONERROR) ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
+    SDL_ShowSimpleMessageBox(kind, caption.c_str(), text.c_str(), state_.window);
+  }
+
+  std::string AppFolder() const override { return folder_; }
+
+  std::vector<D3DDISPLAYMODE> EnumAdapterModes() override {
+    // Whatever the desktop's own modes, the back buffer is 800 × 600 (or 640 × 480),
+    // scaled to the full desktop.
+    uint32_t refresh = 60;
+    D3DFORMAT format = D3DFMT_X8R8G8B8;
+    SDL_DisplayMode mode;
+    if (SDL_WasInit(SDL_INIT_VIDEO) && SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+      if (mode.refresh_rate > 0) refresh = static_cast<uint32_t>(mode.refresh_rate);
+      if (SDL_BITSPERPIXEL(mode.format) == 16) format = D3DFMT_R5G6B5;
+    }
+    return {{800, 600, refresh, format}, {640, 480, refresh, format}};
+  }
+
+  HRESULT GetDeviceCaps(D3DDEVTYPE type, D3DCAPS8* caps) override {
+    if (!caps) return D3DERR_INVALIDCALL;
+    caps->DeviceType = type;
+    caps->DevCaps = D3DDEVCAPS_HWTRANSFORMANDLIGHT;
+    caps->MaxActiveLights = 8;
+    return D3D_OK;
+  }
+
+  std::unique_ptr<Device> CreateDevice(D3DDEVTYPE, DWORD, const D3DPRESENT_PARAMETERS& params) override {
+    if (!state_.window) ShowWindow("");
+    SDL_GLContext context = SDL_GL_CreateContext(state_.window);
+    if (!context) {
+      std::fprintf(stderr, "vantor: no OpenGL context: %s\n", SDL_GetError());
+      return nullptr;
+    }
+    return std::make_unique<sdl::GlDevice>(&state_, context, params);
+  }
+
+  std::unique_ptr<KeyboardDevice> CreateKeyboard() override { return std::make_unique<SdlKeyboard>(); }
+
+  std::unique_ptr<SoundDevice> CreateSoundDevice() override { return sdl::createSoundDevice(); }
+
+ private:
+  std::string folder_;
+  WindowState state_;
+};
+
+}  // namespace
+
+std::unique_ptr<Platform> CreateSdlPlatform(const char* argv0) {
+  return std::make_unique<SdlPlatform>(argv0);
+}
+
+}  // namespace plat

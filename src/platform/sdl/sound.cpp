@@ -1,0 +1,172 @@
+#include "platform/sdl/sound.h"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace plat::sdl {
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr int kChunkSamples = 1024;
+constexpr int kFirstChannels = 16;
+
+// The opened mixer, shared by the device and every buffer made from it.
+class Mixer {
+ public:
+  Mixer() {
+    if (!openAudio()) {
+      std::fprintf(stderr, "vantor: no sound device (%s); trying the silent driver\n", Mix_GetError());
+      SDL_SetHint(SDL_HINT_AUDIODRIVER, "dummy");
+      if (!openAudio()) {
+        std::fprintf(stderr, "vantor: sound is off: %s\n", Mix_GetError());
+        return;
+      }
+    }
+    open_ = true;
+    channels_ = Mix_AllocateChannels(kFirstChannels);
+    for (int c = channels_ - 1; c >= 0; --c) free_.push_back(c);
+  }
+
+  ~Mixer() {
+    if (open_) {
+      Mix_HaltChannel(-1);
+      for (auto& [path, chunk] : chunks_) Mix_FreeChunk(chunk);
+      Mix_CloseAudio();
+    }
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  }
+
+  bool open() const { return open_; }
+
+  // The decoded file (nullptr when silent); reads the file only the first time.
+  Mix_Chunk* load(const std::string& path) {
+    if (auto it = chunks_.find(path); it != chunks_.end()) return it->second;
+    Mix_Chunk* chunk = nullptr;
+    if (open_) {
+      // The file is closed here whatever the decoder does with it.
+      SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
+      if (!file) throw LoadError(path, SDL_GetError());
+      chunk = Mix_LoadWAV_RW(file, 0);
+      SDL_RWclose(file);
+      if (!chunk) throw LoadError(path, Mix_GetError());
+    } else {
+      SDL_AudioSpec format;
+      Uint8* data = nullptr;
+      Uint32 length = 0;
+      if (!SDL_LoadWAV(path.c_str(), &format, &data, &length)) throw LoadError(path, SDL_GetError());
+      SDL_FreeWAV(data);
+    }
+    chunks_.emplace(path, chunk);
+    return chunk;
+  }
+
+  int takeChannel() {
+    if (!open_) return -1;
+    if (free_.empty()) {
+      const int more = Mix_AllocateChannels(channels_ * 2);
+      for (int c = more - 1; c >= channels_; --c) free_.push_back(c);
+      channels_ = more;
+    }
+    if (free_.empty()) return -1;
+    const int c = free_.back();
+    free_.pop_back();
+    Mix_Volume(c, MIX_MAX_VOLUME);
+    return c;
+  }
+
+  void giveBack(int channel) {
+    if (channel < 0) return;
+    Mix_HaltChannel(channel);
+    Mix_Resume(channel);
+    free_.push_back(channel);
+  }
+
+ private:
+  static bool openAudio() {
+    if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    if (Mix_OpenAudio(kRate, MIX_DEFAULT_FORMAT, 2, kChunkSamples) == 0) return true;
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return false;
+  }
+
+  bool open_ = false;
+  int channels_ = 0;
+  std::vector<int> free_;
+  std::map<std::string, Mix_Chunk*> chunks_;
+};
+
+// One voice. Stop keeps the position (as DirectSound does); Play goes on from there.
+class MixerBuffer : public SoundBuffer {
+ public:
+  MixerBuffer(std::shared_ptr<Mixer> mixer, Mix_Chunk* chunk)
+      : mixer_(std::move(mixer)), chunk_(chunk), channel_(mixer_->takeChannel()) {}
+  ~MixerBuffer() override { mixer_->giveBack(channel_); }
+
+  HRESULT Play(DWORD flags) override {
+    const bool looping = (flags & DSBPLAY_LOOPING) != 0;
+    if (channel_ < 0 || !chunk_) {
+      silentPlaying_ = looping;
+      return D3D_OK;
+    }
+    if (Mix_Playing(channel_)) {
+      if (Mix_Paused(channel_)) Mix_Resume(channel_);
+      return D3D_OK;
+    }
+    if (Mix_PlayChannel(channel_, chunk_, looping ? -1 : 0) < 0) return E_FAIL;
+    return D3D_OK;
+  }
+
+  HRESULT Stop() override {
+    silentPlaying_ = false;
+    if (channel_ >= 0 && Mix_Playing(channel_)) Mix_Pause(channel_);
+    return D3D_OK;
+  }
+
+  HRESULT SetVolume(int32_t hundredthsOfDb) override {
+    if (hundredthsOfDb > 0 || hundredthsOfDb < -10000) return D3DERR_INVALIDCALL;
+    if (channel_ >= 0) {
+      const double gain = VolumeToGain(hundredthsOfDb);
+      Mix_Volume(channel_, static_cast<int>(std::lround(MIX_MAX_VOLUME * gain)));
+    }
+    return D3D_OK;
+  }
+
+  bool IsPlaying() const override {
+    if (channel_ < 0 || !chunk_) return silentPlaying_;
+    return Mix_Playing(channel_) && !Mix_Paused(channel_);
+  }
+
+ private:
+  std::shared_ptr<Mixer> mixer_;
+  Mix_Chunk* chunk_;
+  int channel_;
+  bool silentPlaying_ = false;
+};
+
+class MixerSoundDevice : public SoundDevice {
+ public:
+  MixerSoundDevice() : mixer_(std::make_shared<Mixer>()) {}
+
+  HRESULT SetCooperativeLevel(uintptr_t, DWORD) override { return D3D_OK; }
+
+  SoundBufferPtr CreateSoundBufferFromFile(const std::string& path, DWORD) override {
+    Mix_Chunk* chunk = mixer_->load(path);
+    return std::make_unique<MixerBuffer>(mixer_, chunk);
+  }
+
+ private:
+  std::shared_ptr<Mixer> mixer_;
+};
+
+}  // namespace
+
+std::unique_ptr<SoundDevice> createSoundDevice() { return std::make_unique<MixerSoundDevice>(); }
+
+}  // namespace plat::sdl

@@ -1,0 +1,148 @@
+// Sound buffers on SDL2_mixer, with SDL's dummy audio driver (and its disk driver where
+// the mixed output itself is checked).
+#include <SDL.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/sdl/sound.h"
+
+namespace {
+
+using namespace plat;
+
+class Sound : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char folder[] = "/tmp/vantor_sound.XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    folder_ = folder;
+  }
+  void TearDown() override {
+    std::filesystem::remove_all(folder_);
+    SDL_Quit();  // the platform's part in the game: frees SDL's per-thread state
+  }
+
+  // A 16-bit mono WAV: a square wave of `amplitude`, `millis` long.
+  std::string Wav(const std::string& name, int millis, int16_t amplitude = 16000) {
+    const uint32_t rate = 44100, samples = rate * millis / 1000, bytes = samples * 2;
+    std::vector<uint8_t> data;
+    auto put = [&](uint32_t v, int n) {
+      for (int i = 0; i < n; ++i) data.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    auto tag = [&](const char* t) { data.insert(data.end(), t, t + 4); };
+    tag("RIFF");
+    put(36 + bytes, 4);
+    tag("WAVE");
+    tag("fmt ");
+    put(16, 4);
+    put(1, 2);  // PCM
+    put(1, 2);  // mono
+    put(rate, 4);
+    put(rate * 2, 4);
+    put(2, 2);
+    put(16, 2);
+    tag("data");
+    put(bytes, 4);
+    for (uint32_t i = 0; i < samples; ++i)
+      put(static_cast<uint16_t>((i / 50) % 2 ? amplitude : -amplitude), 2);
+    const std::string path = folder_ + "/" + name;
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), data.size());
+    return path;
+  }
+
+  std::string folder_;
+};
+
+TEST_F(Sound, MissingOrBrokenFilesAreLoadErrorsNamingTheFile) {
+  auto device = sdl::createSoundDevice();
+  const std::string missing = folder_ + "/bck9.wav";
+  try {
+    device->CreateSoundBufferFromFile(missing, DSBCAPS_CTRLVOLUME);
+    FAIL() << "no error";
+  } catch (const LoadError& e) {
+    EXPECT_EQ(e.path(), missing);
+  }
+  const std::string broken = folder_ + "/goal.wav";
+  std::ofstream(broken) << "not a sound";
+  EXPECT_THROW(device->CreateSoundBufferFromFile(broken, 0), LoadError);
+}
+
+TEST_F(Sound, FileReadOnceServesEveryLaterBuffer) {
+  auto device = sdl::createSoundDevice();
+  const std::string path = Wav("menu.wav", 50);
+  auto first = device->CreateSoundBufferFromFile(path, 0);
+  std::remove(path.c_str());  // a second buffer must not need the file
+  auto second = device->CreateSoundBufferFromFile(path, 0);
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->Play(0), D3D_OK);
+}
+
+TEST_F(Sound, OneBufferIsOneVoiceThatGoesOnWhenPlayedAgain) {
+  auto device = sdl::createSoundDevice();
+  const std::string path = Wav("bck1.wav", 200);
+  auto music = device->CreateSoundBufferFromFile(path, 0);
+  auto other = device->CreateSoundBufferFromFile(path, 0);
+  EXPECT_FALSE(music->IsPlaying());
+  ASSERT_EQ(music->Play(DSBPLAY_LOOPING), D3D_OK);
+  EXPECT_EQ(music->Play(DSBPLAY_LOOPING), D3D_OK);  // the game asks every frame
+  EXPECT_TRUE(music->IsPlaying());
+  ASSERT_EQ(other->Play(0), D3D_OK);  // its own voice, alongside
+  EXPECT_TRUE(other->IsPlaying());
+  SDL_Delay(500);
+  EXPECT_TRUE(music->IsPlaying()) << "looping";
+  EXPECT_FALSE(other->IsPlaying()) << "played once and done";
+  EXPECT_EQ(music->Stop(), D3D_OK);
+  EXPECT_FALSE(music->IsPlaying());
+  EXPECT_EQ(music->Play(DSBPLAY_LOOPING), D3D_OK);
+  EXPECT_TRUE(music->IsPlaying());
+}
+
+TEST_F(Sound, ManyBuffersEachGetAVoice) {
+  auto device = sdl::createSoundDevice();
+  const std::string path = Wav("effect.wav", 300);
+  std::vector<SoundBufferPtr> buffers;
+  for (int i = 0; i < 40; ++i) {
+    buffers.push_back(device->CreateSoundBufferFromFile(path, 0));
+    ASSERT_EQ(buffers.back()->Play(0), D3D_OK);
+  }
+  for (const auto& b : buffers) EXPECT_TRUE(b->IsPlaying());
+}
+
+TEST_F(Sound, VolumeInHundredthsOfADecibelScalesTheMix) {
+  // Peak sample of 0.3 s of a looping square wave at `volume`, mixed to a file.
+  auto peakAt = [&](int32_t volume) {
+    const std::string out = folder_ + "/mix" + std::to_string(-volume) + ".raw";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", out.c_str(), 1);
+    {
+      auto device = sdl::createSoundDevice();
+      auto buffer = device->CreateSoundBufferFromFile(Wav("tone.wav", 100), 0);
+      EXPECT_EQ(buffer->SetVolume(volume), D3D_OK);
+      buffer->Play(DSBPLAY_LOOPING);
+      SDL_Delay(300);
+    }
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    std::ifstream in(out, std::ios::binary);
+    int peak = 0;
+    int16_t s;
+    while (in.read(reinterpret_cast<char*>(&s), 2)) peak = std::max(peak, std::abs(int{s}));
+    return peak;
+  };
+  const int full = peakAt(0);
+  const int half = peakAt(-600);  // 10^(−600/2000) ≈ 0.50
+  ASSERT_GT(full, 10000) << "the tone reached the mix";
+  EXPECT_NEAR(static_cast<double>(half) / full, 0.50, 0.03);
+  auto device = sdl::createSoundDevice();
+  auto buffer = device->CreateSoundBufferFromFile(Wav("x.wav", 10), 0);
+  EXPECT_EQ(buffer->SetVolume(1), D3DERR_INVALIDCALL);
+  EXPECT_EQ(buffer->SetVolume(-10001), D3DERR_INVALIDCALL);
+}
+
+}  // namespace
