@@ -1,0 +1,35 @@
+// Small pieces shared by the menu screens: the 800 × 600 layout scale, the frame's clear,
+// the key poll's rhythm and the art numbers of ball and rackets.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "app/Form1.h"
+
+namespace screens {
+
+// Menu layouts are written for an 800 × 600 screen and scaled to the real one.
+inline double ScaleX(const Form1& f, double a) { return a * f.D.swidth / 800.0; }
+inline double ScaleY(const Form1& f, double b) { return b * f.D.sheight / 600.0; }
+
+// Black, depth 1.0, stencil 0.
+inline void ClearFrame(Form1& f) {
+  f.D.D3Ddevice->Clear(plat::D3DCLEAR_TARGET | plat::D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+}
+
+// Menus read the keys about twelve times a second, whatever the frame rate.
+inline bool KeyPollDue(const Form1& f) { return f.keyPollCounter >= f.FPS_Current / 12.0; }
+
+inline void ReadKeys(Form1& f) { f.D.Keyboard->GetDeviceStateKeyboard(f.keyState.data()); }
+inline bool KeyDown(const Form1& f, uint8_t dik) { return f.keyState[dik] != 0; }
+
+// Characters, not bytes, of a name (typed names may hold UTF-8).
+int32_t CharacterCount(std::string_view text);
+
+// An art number for the ball or a racket: r · 3 + 1 rounded to a whole number for r drawn
+// uniformly in [0, 1) after re-seeding from the time of day; 1 to 4, with 1 and 4 half as
+// likely as 2 and 3.
+double PickArtNumber();
+
+}  // namespace screens
