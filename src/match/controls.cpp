@@ -1,0 +1,101 @@
+// The players' keys in a match: F10, Q, Esc, the arrow keys for the right racket, W, A,
+// S, D for the left one, and the shift keys' speed toggle.
+#include "app/Form1.h"
+
+using namespace plat;
+
+namespace {
+
+// The shift keys: every frame with the key down raises the speed by 3 or takes it back.
+void ToggleBoost(cMadrab& racket, bool& latch) {
+  if (latch) {
+    racket.rspeed -= 3;
+    latch = false;
+  } else {
+    racket.rspeed += 3;
+    latch = true;
+  }
+}
+
+}  // namespace
+
+void Form1::Check_Keys() {
+  auto down = [this](uint8_t key) { return keyState[key] != 0; };
+
+  D.Keyboard->GetDeviceStateKeyboard(keyState.data());
+  if (down(DIK_F10)) End(0);
+
+  if (down(DIK_Q)) {
+    EnableTimer(Timer4, false);
+    paused = false;
+    leftNameEntry.clear();
+    RName.clear();
+    LName.clear();
+    rightNameEntry.clear();
+    if (musicBuffer) musicBuffer->Stop();
+    frmSingle_Multi_load();
+    screenState = "FRMSINGLE_MULTI";
+  }
+
+  if (down(DIK_ESCAPE) && !escLatch) {
+    if (paused) {
+      paused = false;
+    } else {
+      paused = true;
+      EnableTimer(Timer4, false);
+      EnableTimer(Timer4, true);
+    }
+    escLatch = true;
+    EnableTimer(Timer6, true);
+  }
+
+  if (paused) return;
+
+  // The right racket. Every test looks at the racket where it stands at that moment.
+  const int16_t fps = FPS_Current;
+  cMadrab& r = rRacket;
+  if (r.cposx >= -4 || r.cposz >= -2.5) {
+    r.Moving = false;
+    if (r.cposz >= -3 && down(DIK_UP)) r.fMove(fps, 0, -1);
+  }
+  if ((r.cposx >= -4 || r.cposz + r.mLength <= 2.5) && r.cposz + r.mLength <= 3 && down(DIK_DOWN)) {
+    r.fMove(fps, 0, 1);
+  }
+  if (!(r.cposx < -4 && r.cposz + r.mLength > 2.5) && (r.cposx >= -4 || r.cposz >= -2.5) && r.cposx >= -4.3 &&
+      down(DIK_RIGHT)) {
+    r.fMove(fps, -1, 0);
+    r.Moving = true;
+  }
+  if (r.cposx - r.mWidth <= -2.5 && down(DIK_LEFT)) {
+    r.fMove(fps, 1, 0);
+    r.Moving = true;
+  }
+  if (!r.Moving) r.X_dir = 0;
+  if (down(DIK_RSHIFT)) ToggleBoost(r, rBoostLatch);
+
+  // The left racket: its keys move it only in a two-player match, but its limits are
+  // kept in both, as the permissions the computer obeys.
+  D.Keyboard->GetDeviceStateKeyboard(keyState.data());
+  cMadrab& l = lRacket;
+  if ((l.cposx <= 4 || l.cposz >= -2.5) && l.cposz >= -3) {
+    if (!onePlayer && down(DIK_W)) l.fMove(fps, 0, -1);
+  } else {
+    mayMoveMinusZ = false;
+  }
+  if (!(l.cposx > 4 && l.cposz + l.mLength > 2.5) && l.cposz + l.mLength <= 3) {
+    if (!onePlayer && down(DIK_S)) l.fMove(fps, 0, 1);
+  } else {
+    mayMovePlusZ = false;
+  }
+  if (l.cposx + l.mWidth >= 2.5) {
+    if (!onePlayer && down(DIK_D)) l.fMove(fps, -1, 0);
+  } else {
+    mayMoveMinusX = false;
+  }
+  if ((l.cposx <= 4 || l.cposz >= -2.5) && !(l.cposx > 4 && l.cposz + l.mLength > 2.5) && l.cposx <= 4.3) {
+    if (!onePlayer && down(DIK_A)) l.fMove(fps, 1, 0);
+  } else {
+    mayMovePlusX = false;
+  }
+  if (down(DIK_LSHIFT)) ToggleBoost(l, lBoostLatch);
+}
