@@ -17,6 +17,7 @@ struct Loop : ::testing::Test {
   std::unique_ptr<Form1> form;
 
   void SetUp() override {
+    platform.appFolder = VANTOR_DATA_DIR;
     plat::SetAppPath(platform.appFolder);
     form = std::make_unique<Form1>(platform);
   }

@@ -322,7 +322,13 @@ TexturePtr RecordingDevice::CreateTexture(const Image& image, bool mipmaps) {
 
 FontPtr RecordingDevice::CreateFont(const FontDesc& desc) {
   ++fontsCreated;
-  return std::make_shared<TestFont>(this, desc);
+  // Fonts are kept by description, as the real device keeps them: asking again for a
+  // face, size and weight seen before makes nothing new.
+  for (const auto& font : fonts_) {
+    if (font->Desc() == desc) return font;
+  }
+  fonts_.push_back(std::make_shared<TestFont>(this, desc));
+  return fonts_.back();
 }
 
 void RecordingDevice::RecordText(const FontDesc& font, const char* text, const RECT& rect, DWORD format,
@@ -355,9 +361,6 @@ std::vector<std::string> RecordingDevice::Texts() const {
 
 TestPlatform::TestPlatform() {
   modes = {{640, 480, 60, D3DFMT_R5G6B5}, {800, 600, 60, D3DFMT_R5G6B5}, {1024, 768, 60, D3DFMT_X8R8G8B8}};
-#ifdef VANTOR_DATA_DIR
-  appFolder = VANTOR_DATA_DIR;
-#endif
 }
 
 TestPlatform::~TestPlatform() = default;

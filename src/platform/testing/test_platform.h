@@ -123,7 +123,7 @@ class RecordingDevice : public Device {
   uint64_t presents = 0;
   uint64_t draws = 0;
   uint64_t texturesCreated = 0;
-  uint64_t fontsCreated = 0;
+  uint64_t fontsCreated = 0;  // CreateFont calls
   uint64_t resets = 0;
   // Results TestCooperativeLevel returns, front first; D3D_OK once empty.
   std::deque<HRESULT> cooperativeLevels;
@@ -137,6 +137,7 @@ class RecordingDevice : public Device {
 
  private:
   void SetDefaults();
+  std::vector<FontPtr> fonts_;
   void RecordDraw(Call&& call, const void* vertices, uint32_t vertexCount, uint32_t stride);
   TestPlatform* platform_;
 };
