@@ -4,3 +4,7 @@
 add_executable(match_picture ${CMAKE_CURRENT_LIST_DIR}/match_picture.cpp)
 target_link_libraries(match_picture PRIVATE vantor_game vantor_platform_sdl)
 add_dependencies(match_picture vantor_data)
+add_test(NAME display.match_picture
+  COMMAND ${CMAKE_CURRENT_LIST_DIR}/with_display.sh $<TARGET_FILE:match_picture> ${CMAKE_CURRENT_BINARY_DIR})
+set_tests_properties(display.match_picture PROPERTIES LABELS display TIMEOUT 120
+  ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0;SDL_AUDIODRIVER=dummy")
