@@ -495,11 +495,11 @@ TEST(AssetSounds, AllAre16BitPcmThatSdlLoads) {
     EXPECT_EQ(w.bits, 16) << rel;
     EXPECT_TRUE(w.channels == 1 || w.channels == 2) << rel;
     EXPECT_TRUE(w.rate == 44100 || w.rate == 22050) << rel;
-    SDL_AudioSpec spec;
+    SDL_AudioSpec audio;
     Uint8* buf = nullptr;
     Uint32 len = 0;
-    ASSERT_NE(SDL_LoadWAV(Data(rel).c_str(), &spec, &buf, &len), nullptr) << rel << ": " << SDL_GetError();
-    EXPECT_EQ(spec.format, AUDIO_S16LSB) << rel;
+    ASSERT_NE(SDL_LoadWAV(Data(rel).c_str(), &audio, &buf, &len), nullptr) << rel << ": " << SDL_GetError();
+    EXPECT_EQ(audio.format, AUDIO_S16LSB) << rel;
     EXPECT_EQ(len, w.samples.size() * 2) << rel;
     SDL_FreeWAV(buf);
   }

@@ -49,17 +49,17 @@ uint32_t WavLengthMs(const std::string& path) {
   if (stat(path.c_str(), &st) != 0) throw LoadError(path, "file not found");
   auto it = cache.find(path);
   if (it != cache.end() && it->second.first == st.st_size) return it->second.second;
-  SDL_AudioSpec spec{};
+  SDL_AudioSpec audio{};
   Uint8* buffer = nullptr;
   Uint32 length = 0;
-  if (SDL_LoadWAV(path.c_str(), &spec, &buffer, &length) == nullptr) {
+  if (SDL_LoadWAV(path.c_str(), &audio, &buffer, &length) == nullptr) {
     throw LoadError(path, std::string("cannot decode sound: ") + SDL_GetError());
   }
   SDL_FreeWAV(buffer);
-  const uint32_t frameBytes = SDL_AUDIO_BITSIZE(spec.format) / 8 * spec.channels;
-  const uint32_t ms = frameBytes == 0 || spec.freq == 0
+  const uint32_t frameBytes = SDL_AUDIO_BITSIZE(audio.format) / 8 * audio.channels;
+  const uint32_t ms = frameBytes == 0 || audio.freq == 0
                           ? 0
-                          : static_cast<uint32_t>(uint64_t{length} / frameBytes * 1000 / spec.freq);
+                          : static_cast<uint32_t>(uint64_t{length} / frameBytes * 1000 / audio.freq);
   cache[path] = {st.st_size, ms};
   return ms;
 }
