@@ -2,19 +2,13 @@
 // number of characters, as the game has always laid out its text.
 #include "gfx/cText.h"
 
+#include "platform/vbrt.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-// Characters, not bytes: typed names may hold UTF-8.
-int32_t CharacterCount(std::string_view text) {
-  int32_t n = 0;
-  for (const char c : text) {
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
-  }
-  return n;
-}
 
 // Nearest integer, halves to even (the default rounding mode).
 int32_t RoundEven(double v) { return static_cast<int32_t>(std::nearbyint(v)); }
@@ -43,7 +37,7 @@ void cText::init(std::string_view FName, int16_t FSize, bool FBold, plat::Device
 void cText::Render(plat::Device& /*device*/, std::string_view strText, float StartX, float StartY,
                    plat::D3DCOLOR Color, plat::D3DX8& d3dx, bool JCenter) {
   const double size = desc_.points;
-  const int32_t n = CharacterCount(strText);
+  const int32_t n = plat::CharacterCount(strText);
   rect_.top = RoundEven(StartY);
   rect_.left = RoundEven(StartX);
   rect_.bottom = FixedPointBottom(StartY, desc_.points);

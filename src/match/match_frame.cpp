@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app/Form1.h"
+#include "platform/vbrt.h"
 
 using namespace plat;
 
@@ -34,14 +35,6 @@ void ClockParts(double t, int& minutes, int& seconds) {
   seconds = static_cast<int16_t>(std::nearbyint(rest));
 }
 
-// Characters, not bytes: a typed name may hold UTF-8.
-int CharacterCount(std::string_view text) {
-  int n = 0;
-  for (const char c : text) {
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
-  }
-  return n;
-}
 
 std::string_view Format(char* buf, size_t size, const char* format, int a, int b = 0) {
   const int n = std::snprintf(buf, size, format, a, b);
@@ -163,7 +156,7 @@ void Form1::Render() {
   const double s = D.swidth / 800, u = D.sheight / 600;
   mainText.init("Lucida Blackletter", 18, false, device, d3dx);
   if (!cam_inter) {
-    const int nR = CharacterCount(RName), nL = CharacterCount(LName);
+    const int nR = plat::CharacterCount(RName), nL = plat::CharacterCount(LName);
     char number[16];
     mainText.Render(device, Format(number, sizeof number, "%d", ball.RScore),
                     static_cast<float>(790 * s - 9 * nR), static_cast<float>(550 * u), kTextColour, d3dx,

@@ -1,14 +1,13 @@
 // Starting a match: its objects, its sounds, the rackets' home positions and speeds.
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <ctime>
 #include <exception>
 #include <string>
 
 #include "app/Form1.h"
 #include "platform/app_path.h"
+#include "platform/vbrt.h"
 
 using namespace plat;
 
@@ -17,23 +16,6 @@ namespace {
 // Buffer flags of every match sound: frequency, pan and volume control.
 constexpr DWORD kSoundCaps = DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME;
 
-// A random number in [0, 1) from a generator seeded afresh with the time of day (seconds
-// since midnight, to the hundredth).
-double TimeOfDayRandom() {
-  const auto now = std::chrono::system_clock::now();
-  const std::time_t t = std::chrono::system_clock::to_time_t(now);
-  std::tm local{};
-  localtime_r(&t, &local);
-  const auto centis =
-      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000 / 10;
-  uint32_t x =
-      static_cast<uint32_t>((local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) * 100 + centis);
-  x = x * 0x9E3779B1u;
-  x ^= x >> 15;
-  x = x * 0x2C1B3C6Du;
-  x ^= x >> 12;
-  return (x >> 8) / 16777216.0;
-}
 
 // A whole number as the art indices are converted: nearest, halves to even.
 int16_t ToIndex(double v) { return static_cast<int16_t>(std::nearbyint(v)); }
@@ -78,7 +60,7 @@ void Form1::Game_Load() {
   cam_inter = true;
 
   // Track 1 covers r x 8 below 1.5, track 8 only from 7.5 (rounded, halves away from zero).
-  musicTrack = static_cast<int16_t>(std::round(TimeOfDayRandom() * 8));
+  musicTrack = static_cast<int16_t>((plat::Randomize(), std::round(plat::Rnd() * 8)));
   if (musicTrack == 0) musicTrack = 1;
 
   intialisegeometry();

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "app/Form1.h"
+#include "platform/vbrt.h"
 
 namespace screens {
 
@@ -24,8 +25,7 @@ inline bool KeyPollDue(const Form1& f) { return f.keyPollCounter >= f.FPS_Curren
 inline void ReadKeys(Form1& f) { f.D.Keyboard->GetDeviceStateKeyboard(f.keyState.data()); }
 inline bool KeyDown(const Form1& f, uint8_t dik) { return f.keyState[dik] != 0; }
 
-// Characters, not bytes, of a name (typed names may hold UTF-8).
-int32_t CharacterCount(std::string_view text);
+using plat::CharacterCount;
 
 // An art number for the ball or a racket: r · 3 + 1 rounded to a whole number for r drawn
 // uniformly in [0, 1) after re-seeding from the time of day; 1 to 4, with 1 and 4 half as

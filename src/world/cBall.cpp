@@ -1,9 +1,9 @@
 #include "world/cBall.h"
 
-#include <chrono>
+#include "platform/vbrt.h"
+
 #include <cmath>
 #include <cstdlib>
-#include <ctime>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -26,22 +26,6 @@ constexpr std::array<TopCorner, 6> kTopCorners = {
 
 double RimAngle(int i) { return 6.0 * i * world::kPi / 180.0; }
 
-// A random number in [0, 1) from a generator freshly seeded with the time of day: two
-// draws within the same hundredth of a second give the same number.
-double ClockRandom() {
-  const auto now = std::chrono::system_clock::now();
-  const std::time_t t = std::chrono::system_clock::to_time_t(now);
-  std::tm local{};
-  localtime_r(&t, &local);
-  const auto centis =
-      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000 / 10;
-  const uint32_t seed =
-      static_cast<uint32_t>((local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) * 100 + centis);
-  // One step of a 24-bit linear congruential generator on a scrambled seed.
-  uint32_t x = (seed * 0x9E3779B1u) >> 8;
-  x = (x * 0x43FD43FDu + 0xC39EC3u) & 0xFFFFFFu;
-  return x / 16777216.0;
-}
 
 }  // namespace
 
@@ -209,7 +193,8 @@ void cBall::Tablecoll1() {
 }
 
 void cBall::coll_rPockets(bool Right) {
-  const double r = std::nearbyint(ClockRandom());
+  plat::Randomize();
+  const double r = std::nearbyint(plat::Rnd());
   const double z = r == 0 ? 2.5 : -2.5;
   if (Right) {
     Translate_ball(4 - bgap, z);
@@ -218,7 +203,8 @@ void cBall::coll_rPockets(bool Right) {
     Translate_ball(bgap - 4, z);
     Xdir = 1;
   }
-  bAngle = ClockRandom() * 40;
+  plat::Randomize();
+  bAngle = plat::Rnd() * 40;
   bspeed = bnspeed;
 }
 
