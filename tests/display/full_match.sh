@@ -12,55 +12,14 @@
 # frame rate.
 set -euo pipefail
 
+drive_name=full_match
+# shellcheck source=drive_lib.sh
+source "$(dirname "$(realpath "${BASH_SOURCE[0]}")")/drive_lib.sh"
 exe=$(realpath "$1")
-out=${2:-$(dirname "$exe")/full_match}
-
-# Always on a display of our own: keys must not reach any other window.
-if [ "${FULL_MATCH_DISPLAY:-}" != own ]; then
-  exec xvfb-run -a -s "-screen 0 800x600x24" env FULL_MATCH_DISPLAY=own "$0" "$exe" "$out"
-fi
-
-mkdir -p "$out"
-rm -f "$out"/*.png
-log="$out/vantor.log"
-export ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}detect_leaks=0"  # Mesa and dbus leak by design
-probe="$out/.probe.png"
-pid=
-started=$SECONDS
-
-fail() {
-  echo "full_match: $*" >&2
-  echo "full_match: screenshots in $out; the program said:" >&2
-  grep -v '^ALSA lib' "$log" | tail -n 20 >&2 || true
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null
-  exit 1
-}
-say() { echo "full_match: [$((SECONDS - started))s] $*"; }
+drive_own_display "$exe" "${2:-$(dirname "$exe")/full_match}"
+drive_started=$SECONDS
 
 # ---- Looking at the screen ------------------------------------------------------------
-
-shot() { import -window root "$1"; }
-
-# pix FILE X Y CLASS: the colour class of one pixel.
-pix() {
-  local r g b
-  read -r r g b < <(convert "$1" -format \
-    "%[fx:int(255*p{$2,$3}.r+0.5)] %[fx:int(255*p{$2,$3}.g+0.5)] %[fx:int(255*p{$2,$3}.b+0.5)]" info:)
-  case $4 in
-    black) ((r < 16 && g < 16 && b < 16)) ;;
-    yellow) ((r > 190 && g > 190 && b < 150)) ;;  # a highlighted button
-    white) ((r > 180 && g > 180 && b > 180)) ;;   # a button at rest
-    *) return 2 ;;
-  esac
-}
-
-# differ A B WxH+X+Y: how many pixels of the region differ between two pictures.
-differ() {
-  local n
-  n=$(compare -metric AE -fuzz 8% "$1[$3]" "$2[$3]" null: 2>&1 || true)
-  [[ $n =~ ^[0-9]+$ ]] || fail "cannot compare $1 with $2: $n"
-  echo "$n"
-}
 
 # ink FILE WxH+X+Y OUT: the region's near-white pixels (text) as a black and white picture.
 ink() { convert "$1" -crop "$2" +repage -fx "r>0.7&&g>0.7&&b>0.7?1:0" -type bilevel "$3"; }
@@ -83,27 +42,6 @@ ink_box() {
   echo "${BASH_REMATCH[1]} ${BASH_REMATCH[2]} $((BASH_REMATCH[3] - 1 + x0)) $((BASH_REMATCH[4] - 1 + y0))"
 }
 
-# The highlighted item of the player-count screen (1 one player, 2 two players, 3 exit).
-count_focus() {
-  if pix "$1" 285 270 yellow && pix "$1" 295 322 white && pix "$1" 20 580 white; then echo 1
-  elif pix "$1" 285 270 white && pix "$1" 295 322 yellow && pix "$1" 20 580 white; then echo 2
-  elif pix "$1" 285 270 white && pix "$1" 295 322 white && pix "$1" 20 580 yellow; then echo 3
-  else echo 0; fi
-}
-# The highlighted item of the level and names screen (1 left name … 6 exit).
-level_focus() {
-  local i=0 n=0 spot
-  for spot in "100 116" "500 116" "290 366" "600 576" "340 576" "20 580"; do
-    i=$((i + 1))
-    # shellcheck disable=SC2086
-    if pix "$1" $spot yellow; then
-      [ $n -eq 0 ] || { echo 0; return; }
-      n=$i
-    fi
-  done
-  echo $n
-}
-is_count_screen() { [ "$(count_focus "$1")" != 0 ]; }
 # The after-match screen with Play again highlighted, Back and Exit at rest.
 after_play_again() { pix "$1" 600 576 yellow && pix "$1" 340 576 white && pix "$1" 20 580 white; }
 # A match: none of the menus' buttons along the bottom.
@@ -111,76 +49,9 @@ in_match() {
   ! pix "$1" 20 580 white && ! pix "$1" 20 580 yellow && ! pix "$1" 600 576 white && ! pix "$1" 600 576 yellow
 }
 
-# ---- Driving it -------------------------------------------------------------------------
-
-hold() { xdotool keydown "$1" sleep "${2:-0.06}" keyup "$1"; }
-
-alive() { kill -0 "$pid" 2>/dev/null || fail "the program ended early"; }
-
-# wait_for NAME SECONDS CHECK...: screenshots until the check passes on one of them.
-wait_for() {
-  local name=$1 seconds=$2
-  shift 2
-  local end=$((SECONDS + seconds))
-  while ((SECONDS <= end)); do
-    alive
-    shot "$probe"
-    if "$@" "$probe"; then
-      mv "$probe" "$out/$name.png"
-      say "$name"
-      return 0
-    fi
-    sleep 0.1
-  done
-  mv "$probe" "$out/$name-timeout.png"
-  fail "no $name after ${seconds}s"
-}
-
-# press_until KEY NAME CHECK...: holds KEY briefly until the screen passes the check.
-press_until() {
-  local key=$1 name=$2 i
-  shift 2
-  for i in $(seq 12); do
-    alive
-    hold "$key"
-    sleep 0.4
-    shot "$probe"
-    if "$@" "$probe"; then
-      mv "$probe" "$out/$name.png"
-      say "$name"
-      return 0
-    fi
-  done
-  mv "$probe" "$out/$name-timeout.png"
-  fail "$key did not bring $name"
-}
-
-# wait_intro NAME: the intro (a three-second hold, then the camera's flight) is over when
-# two screenshots half a second apart agree below the running clock.
-wait_intro() {
-  local a="$out/.still-a.png" b="$out/.still-b.png" end=$((SECONDS + 40))
-  sleep 4
-  while ((SECONDS <= end)); do
-    alive
-    shot "$a"
-    sleep 0.5
-    shot "$b"
-    if (($(differ "$a" "$b" 800x510+0+90) < 50)); then
-      mv "$b" "$out/$1.png"
-      rm -f "$a"
-      say "$1"
-      return 0
-    fi
-  done
-  fail "the intro did not end ($1)"
-}
-
 # ---- To the match -------------------------------------------------------------------------
 
-"$exe" >"$log" 2>&1 &
-pid=$!
-wid=$(xdotool search --sync --name 'VANTOR!' | head -n 1)
-xdotool windowfocus "$wid" 2>/dev/null || true
+launch
 
 wait_for 01-player-count 90 is_count_screen
 [ "$(count_focus "$out/01-player-count.png")" = 1 ] || fail "the player-count screen opened without one player highlighted"
@@ -205,19 +76,7 @@ say "level screen: BORIS ${rw}x$rh at ($rx, $ry), Computer ${lw}x$lh at ($lx, $l
 ((rw > 45 && rw < 110)) || fail "the right name is ${rw} pixels wide, not five letters'"
 
 # Play, two rows down past the level selector.
-for i in $(seq 30); do
-  alive
-  shot "$probe"
-  cur=$(level_focus "$probe")
-  if [ "$cur" = 4 ]; then break; fi
-  if [ "$cur" != 0 ]; then
-    if ((cur < 4)); then hold Down; else hold Up; fi
-  fi
-  sleep 0.3
-done
-[ "$cur" = 4 ] || { mv "$probe" "$out/04-play-timeout.png"; fail "could not reach Play"; }
-mv "$probe" "$out/04-play.png"
-say 04-play
+walk level_focus 4 04-play
 press_until Return 05-match-hold in_match
 wait_intro 06-match
 
@@ -295,9 +154,5 @@ for i in $(seq 50); do
   ((i % 10 == 0)) && hold F10 0.3
   sleep 0.2
 done
-kill -0 "$pid" 2>/dev/null && fail "F10 did not end the program"
-rc=0
-wait "$pid" || rc=$?
-[ "$rc" -eq 0 ] || fail "the program ended with code $rc"
-rm -f "$probe"
+ended_cleanly F10
 say "passed; screenshots in $out"
