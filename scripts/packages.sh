@@ -6,7 +6,7 @@ vantor_runtime_packages=(
   libfontconfig-dev fonts-comic-neue fonts-blankenburg fonts-dejavu-core
   libgl-dev libgl1-mesa-dri libegl-dev
 )
-vantor_test_packages=(xvfb xauth xdotool openbox wmctrl x11-utils imagemagick)
+vantor_test_packages=(xvfb xauth xdotool openbox wmctrl x11-utils imagemagick clang libclang-rt-14-dev)
 
 vantor_install_packages() {
   local wanted=("${vantor_runtime_packages[@]}")

@@ -50,6 +50,9 @@ struct DecodedImage {
 // Reads a TGA (or any format SDL2_image knows) into ARGB texels. Throws LoadError naming
 // the file when it is missing, empty or undecodable.
 DecodedImage LoadImageFile(const std::string& path);
+// The same for a file's bytes already in memory; `name` names it in errors and, as for a
+// path, its extension ".tga" picks the TGA reader.
+DecodedImage DecodeImage(const void* data, size_t size, const std::string& name);
 // Bilinear resize to width × height (no change when the size already matches).
 DecodedImage ResizeImage(const DecodedImage& src, int width, int height);
 // Texels of exactly colorKey's RGB (its alpha ignored when opaque) become transparent black.

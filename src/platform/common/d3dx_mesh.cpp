@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <assimp/Importer.hpp>
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string_view>
 #include <unordered_map>
 
@@ -67,6 +69,42 @@ Vertex3D ToVertex(const aiMesh& mesh, unsigned index, const aiMatrix4x4& transfo
   return Vertex3D{p.x, p.y, p.z, n.x, n.y, n.z, tu, tv};
 }
 
+// Assimp sizes its arrays from the counts an X file gives before it reads what they count, so a
+// damaged count has it ask for gigabytes. No count of a mesh can exceed the file's size (every
+// vertex, face or index takes a byte at least), so a file holding a larger whole number is
+// refused before Assimp reads it: every number written without a point, strings, comments and
+// GUIDs aside.
+bool HasNumberLargerThanFile(const std::string& bytes) {
+  const uint64_t size = bytes.size();
+  size_t i = std::min<size_t>(16, bytes.size());  // after the header
+  while (i < bytes.size()) {
+    const char c = bytes[i];
+    if (c == '"' || c == '<') {
+      const size_t end = bytes.find(c == '"' ? '"' : '>', i + 1);
+      i = end == std::string::npos ? bytes.size() : end + 1;
+    } else if (c == '#' || (c == '/' && i + 1 < bytes.size() && bytes[i + 1] == '/')) {
+      const size_t end = bytes.find('\n', i);
+      i = end == std::string::npos ? bytes.size() : end + 1;
+    } else if (std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.' || c == '-' || c == '+') {
+      bool whole = true;
+      uint64_t value = 0;
+      for (; i < bytes.size(); ++i) {
+        const auto d = static_cast<unsigned char>(bytes[i]);
+        if (!std::isalnum(d) && d != '_' && d != '.' && d != '-' && d != '+') break;
+        if (!std::isdigit(d)) {
+          whole = false;
+        } else if (whole) {
+          value = std::min<uint64_t>(value * 10 + (d - '0'), UINT64_MAX / 20);
+        }
+      }
+      if (whole && value > size) return true;
+    } else {
+      ++i;
+    }
+  }
+  return false;
+}
+
 D3DCOLORVALUE Rgb(const aiColor3D& c, float a) { return D3DCOLORVALUE{c.r, c.g, c.b, a}; }
 
 // As D3DX fills it from an X file's Material: faceColor (RGBA) is the diffuse colour, power the
@@ -114,11 +152,13 @@ std::unique_ptr<ID3DXMesh> D3DX8::LoadMeshFromX(const std::string& path, DWORD /
   if (stat(file.c_str(), &st) != 0) throw LoadError(file, "file not found");
   if (!S_ISREG(st.st_mode)) throw LoadError(file, "not a file");
   {
-    char magic[4] = {};
     std::ifstream in(file, std::ios::binary);
-    if (!in.read(magic, sizeof(magic)) || std::memcmp(magic, "xof ", 4) != 0) {
-      throw LoadError(file, "not an X file");
-    }
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.compare(0, 4, "xof ") != 0) throw LoadError(file, "not an X file");
+    // The game's meshes are text files. Assimp's binary and compressed readers take a count
+    // from wherever the file says one is, which nothing here can check beforehand.
+    if (bytes.compare(8, 4, "txt ") != 0) throw LoadError(file, "not a text X file");
+    if (HasNumberLargerThanFile(bytes)) throw LoadError(file, "a count larger than the file");
   }
 
   // Assimp turns X files right-handed; converting back to left-handed gives the file's own

@@ -28,6 +28,57 @@ std::map<std::string, CachedImage>& ImageCache() {
   return cache;
 }
 
+// A TGA's header must describe no more texels than the file can hold: a damaged width or
+// height would otherwise have SDL2_image allocate and clear up to 16 GiB before it finds the
+// texels missing. A run-length packet holds at most 128 texels in 2 bytes or more, so a file
+// holds at most 64 texels a byte; an uncompressed one, one texel every (depth / 8) bytes.
+void CheckTgaSize(SDL_RWops* rw, const std::string& name) {
+  uint8_t header[18];
+  const Sint64 start = SDL_RWtell(rw);
+  const Sint64 size = SDL_RWsize(rw);
+  const bool read = SDL_RWread(rw, header, sizeof(header), 1) == 1;
+  SDL_RWseek(rw, start, RW_SEEK_SET);
+  if (!read || size < start + static_cast<Sint64>(sizeof(header))) return;  // the reader reports it
+  const uint64_t width = header[12] | header[13] << 8;
+  const uint64_t height = header[14] | header[15] << 8;
+  const uint64_t room = static_cast<uint64_t>(size - start) - sizeof(header);
+  const uint64_t texelBytes = std::max(1, (header[16] + 7) / 8);
+  const uint64_t most = (header[2] & 8) != 0 ? room * 64 : room / texelBytes;
+  if (width * height > most) {
+    SDL_RWclose(rw);
+    throw LoadError(name, "cannot decode image: " + std::to_string(width) + " x " + std::to_string(height) +
+                              " texels do not fit in the file");
+  }
+}
+
+// Decodes what `rw` holds (and closes it); `name` names the file in errors and its extension
+// picks the reader.
+std::shared_ptr<DecodedImage> Decode(SDL_RWops* rw, const std::string& name) {
+  std::string ext = name.size() >= 4 ? name.substr(name.size() - 4) : std::string();
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  if (ext == ".tga") CheckTgaSize(rw, name);
+  // TGA has no magic number: it needs the type hint.
+  SDL_Surface* loaded = ext == ".tga" ? IMG_LoadTyped_RW(rw, 1, "TGA") : IMG_Load_RW(rw, 1);
+  if (loaded == nullptr) throw LoadError(name, std::string("cannot decode image: ") + IMG_GetError());
+  SDL_Surface* argb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0);
+  SDL_FreeSurface(loaded);
+  if (argb == nullptr) throw LoadError(name, std::string("cannot convert image: ") + SDL_GetError());
+  auto image = std::make_shared<DecodedImage>();
+  image->width = argb->w;
+  image->height = argb->h;
+  image->argb.resize(static_cast<size_t>(argb->w) * argb->h);
+  SDL_LockSurface(argb);
+  for (int y = 0; y < argb->h; ++y) {
+    const auto* row =
+        reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(argb->pixels) + y * argb->pitch);
+    std::copy(row, row + argb->w, image->argb.begin() + static_cast<ptrdiff_t>(y) * argb->w);
+  }
+  SDL_UnlockSurface(argb);
+  SDL_FreeSurface(argb);
+  if (image->width <= 0 || image->height <= 0) throw LoadError(name, "image has no pixels");
+  return image;
+}
+
 std::shared_ptr<const DecodedImage> DecodeFile(const std::string& path) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) throw LoadError(path, "file not found");
@@ -36,30 +87,12 @@ std::shared_ptr<const DecodedImage> DecodeFile(const std::string& path) {
   const int64_t mtime = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
   auto& cache = ImageCache();
   auto it = cache.find(path);
-  if (it != cache.end() && it->second.size == st.st_size && it->second.mtime == mtime) return it->second.image;
+  if (it != cache.end() && it->second.size == st.st_size && it->second.mtime == mtime)
+    return it->second.image;
 
   SDL_RWops* rw = SDL_RWFromFile(path.c_str(), "rb");
   if (rw == nullptr) throw LoadError(path, SDL_GetError());
-  std::string ext = path.size() >= 4 ? path.substr(path.size() - 4) : std::string();
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-  // TGA has no magic number: it needs the type hint.
-  SDL_Surface* loaded = ext == ".tga" ? IMG_LoadTyped_RW(rw, 1, "TGA") : IMG_Load_RW(rw, 1);
-  if (loaded == nullptr) throw LoadError(path, std::string("cannot decode image: ") + IMG_GetError());
-  SDL_Surface* argb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0);
-  SDL_FreeSurface(loaded);
-  if (argb == nullptr) throw LoadError(path, std::string("cannot convert image: ") + SDL_GetError());
-  auto image = std::make_shared<DecodedImage>();
-  image->width = argb->w;
-  image->height = argb->h;
-  image->argb.resize(static_cast<size_t>(argb->w) * argb->h);
-  SDL_LockSurface(argb);
-  for (int y = 0; y < argb->h; ++y) {
-    const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(argb->pixels) + y * argb->pitch);
-    std::copy(row, row + argb->w, image->argb.begin() + static_cast<ptrdiff_t>(y) * argb->w);
-  }
-  SDL_UnlockSurface(argb);
-  SDL_FreeSurface(argb);
-  if (image->width <= 0 || image->height <= 0) throw LoadError(path, "image has no pixels");
+  std::shared_ptr<const DecodedImage> image = Decode(rw, path);
   cache[path] = CachedImage{st.st_size, mtime, image};
   return image;
 }
@@ -79,6 +112,13 @@ uint32_t Lerp(uint32_t a, uint32_t b, float t) {
 
 DecodedImage LoadImageFile(const std::string& path) { return *DecodeFile(path); }
 
+DecodedImage DecodeImage(const void* data, size_t size, const std::string& name) {
+  if (size == 0) throw LoadError(name, "file is empty");
+  SDL_RWops* rw = SDL_RWFromConstMem(data, static_cast<int>(std::min<size_t>(size, INT32_MAX)));
+  if (rw == nullptr) throw LoadError(name, SDL_GetError());
+  return std::move(*Decode(rw, name));
+}
+
 DecodedImage ResizeImage(const DecodedImage& src, int width, int height) {
   if (width == src.width && height == src.height) return src;
   DecodedImage out;
@@ -88,7 +128,8 @@ DecodedImage ResizeImage(const DecodedImage& src, int width, int height) {
   const float sx = static_cast<float>(src.width) / static_cast<float>(width);
   const float sy = static_cast<float>(src.height) / static_cast<float>(height);
   for (int y = 0; y < height; ++y) {
-    const float fy = std::clamp((static_cast<float>(y) + 0.5f) * sy - 0.5f, 0.0f, static_cast<float>(src.height - 1));
+    const float fy =
+        std::clamp((static_cast<float>(y) + 0.5f) * sy - 0.5f, 0.0f, static_cast<float>(src.height - 1));
     const int y0 = static_cast<int>(fy);
     const int y1 = std::min(y0 + 1, src.height - 1);
     const float ty = fy - static_cast<float>(y0);
@@ -119,10 +160,10 @@ TexturePtr D3DX8::CreateTextureFromFile(Device& device, const std::string& path)
                                  D3DPOOL_MANAGED, D3DX_FILTER_LINEAR, D3DX_FILTER_LINEAR, 0);
 }
 
-TexturePtr D3DX8::CreateTextureFromFileEx(Device& device, const std::string& path, int32_t width, int32_t height,
-                                          int32_t mipLevels, DWORD /*usage*/, D3DFORMAT /*format*/,
-                                          DWORD /*pool*/, DWORD /*filter*/, DWORD /*mipFilter*/,
-                                          D3DCOLOR colorKey) {
+TexturePtr D3DX8::CreateTextureFromFileEx(Device& device, const std::string& path, int32_t width,
+                                          int32_t height, int32_t mipLevels, DWORD /*usage*/,
+                                          D3DFORMAT /*format*/, DWORD /*pool*/, DWORD /*filter*/,
+                                          DWORD /*mipFilter*/, D3DCOLOR colorKey) {
   const std::string file = NormalizePath(path);
   auto decoded = DecodeFile(file);
   const int w = width > 0 ? width : decoded->width;

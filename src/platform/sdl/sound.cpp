@@ -3,8 +3,10 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -16,6 +18,9 @@ namespace {
 constexpr int kRate = 44100;
 constexpr int kChunkSamples = 1024;
 constexpr int kFirstChannels = 16;
+// What a file may decode to: over six minutes of 44.1 kHz stereo, and rates from 4 kHz.
+constexpr uint64_t kMostDecodedBytes = 64u << 20;
+constexpr int kLowestRate = 4000;
 
 // The opened mixer, shared by the device and every buffer made from it.
 class Mixer {
@@ -49,20 +54,20 @@ class Mixer {
   Mix_Chunk* load(const std::string& path) {
     if (auto it = chunks_.find(path); it != chunks_.end()) return it->second;
     Mix_Chunk* chunk = nullptr;
-    if (open_) {
-      // The file is closed here whatever the decoder does with it.
-      SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
-      if (!file) throw LoadError(path, SDL_GetError());
-      chunk = Mix_LoadWAV_RW(file, 0);
+    // The file is closed here whatever the decoder does with it.
+    SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
+    if (!file) throw LoadError(path, SDL_GetError());
+    try {
+      if (open_) {
+        chunk = loadChunk(file, path);
+      } else {
+        checkWav(file, path);
+      }
+    } catch (...) {
       SDL_RWclose(file);
-      if (!chunk) throw LoadError(path, Mix_GetError());
-    } else {
-      SDL_AudioSpec format;
-      Uint8* data = nullptr;
-      Uint32 length = 0;
-      if (!SDL_LoadWAV(path.c_str(), &format, &data, &length)) throw LoadError(path, SDL_GetError());
-      SDL_FreeWAV(data);
+      throw;
     }
+    SDL_RWclose(file);
     chunks_.emplace(path, chunk);
     return chunk;
   }
@@ -168,5 +173,65 @@ class MixerSoundDevice : public SoundDevice {
 }  // namespace
 
 std::unique_ptr<SoundDevice> createSoundDevice() { return std::make_unique<MixerSoundDevice>(); }
+
+namespace {
+
+// The file's bytes, every RIFF chunk's length cut to what the file holds: SDL allocates the
+// length a chunk declares before reading it, so a damaged length in a short file would have it
+// ask for up to 4 GiB. What SDL reads is the same.
+std::vector<Uint8> ReadWav(SDL_RWops* file, const std::string& path) {
+  const Sint64 size = SDL_RWsize(file);
+  if (size < 0) throw LoadError(path, SDL_GetError());
+  std::vector<Uint8> bytes(static_cast<size_t>(size));
+  if (size > 0 && SDL_RWread(file, bytes.data(), bytes.size(), 1) != 1) throw LoadError(path, SDL_GetError());
+  // Chunks follow the RIFF header, or the bare "WAVE" some writers start with (SDL takes both).
+  size_t at = 0;
+  if (bytes.size() >= 12 && std::memcmp(bytes.data(), "RIFF", 4) == 0) {
+    at = 12;
+  } else if (bytes.size() >= 4 && std::memcmp(bytes.data(), "WAVE", 4) == 0) {
+    at = 4;
+  } else {
+    return bytes;
+  }
+  while (at + 8 <= bytes.size()) {
+    const size_t room = bytes.size() - at - 8;
+    uint32_t length =
+        bytes[at + 4] | bytes[at + 5] << 8 | bytes[at + 6] << 16 | static_cast<uint32_t>(bytes[at + 7]) << 24;
+    if (length > room) {
+      length = static_cast<uint32_t>(room);
+      for (int k = 0; k < 4; ++k) bytes[at + 4 + k] = static_cast<Uint8>(length >> (8 * k));
+    }
+    at += 8 + static_cast<size_t>(length) + (length & 1);
+  }
+  return bytes;
+}
+
+// SDL's own reader, which does not resample: the mixer would turn a short file with a damaged
+// rate into gigabytes.
+void CheckWav(const std::vector<Uint8>& bytes, const std::string& path) {
+  SDL_RWops* rw = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
+  if (!rw) throw LoadError(path, "file is empty");
+  SDL_AudioSpec wav;
+  Uint8* data = nullptr;
+  Uint32 length = 0;
+  if (!SDL_LoadWAV_RW(rw, 1, &wav, &data, &length)) throw LoadError(path, SDL_GetError());
+  SDL_FreeWAV(data);
+  if (wav.freq < kLowestRate) throw LoadError(path, "sample rate of " + std::to_string(wav.freq) + " Hz");
+  const uint64_t frameBytes = std::max<uint64_t>(1, SDL_AUDIO_BITSIZE(wav.format) / 8 * wav.channels);
+  const uint64_t decoded = length / frameBytes * kRate / static_cast<uint64_t>(wav.freq) * 4;
+  if (decoded > kMostDecodedBytes) throw LoadError(path, "sound too long");
+}
+
+}  // namespace
+
+void checkWav(SDL_RWops* file, const std::string& path) { CheckWav(ReadWav(file, path), path); }
+
+Mix_Chunk* loadChunk(SDL_RWops* file, const std::string& path) {
+  const std::vector<Uint8> bytes = ReadWav(file, path);
+  CheckWav(bytes, path);
+  Mix_Chunk* chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size())), 1);
+  if (!chunk) throw LoadError(path, Mix_GetError());
+  return chunk;
+}
 
 }  // namespace plat::sdl
