@@ -62,7 +62,7 @@ void Project(const Form1& f, float x, float y, float z, int* sx, int* sy) {
 
 // What a player must see in a frame of play: the puck drawn opaque over the surface, a
 // racket's shadow darker than the surface beside it, and a lit room around the table.
-bool CheckPlayFrame(const Form1& f) {
+bool CheckPlayFrame(const Form1& f, float bx, float bz) {
   bool ok = true;
   auto report = [&ok](bool pass, const char* what, Rgb a, Rgb b) {
     std::printf("%s: %s (%d,%d,%d) against (%d,%d,%d)\n", pass ? "ok" : "FAIL", what, a.r, a.g, a.b, b.r, b.g,
@@ -70,7 +70,6 @@ bool CheckPlayFrame(const Form1& f) {
     ok &= pass;
   };
   int x, y, sx, sy;
-  const auto bx = static_cast<float>(f.ball.cposx), bz = static_cast<float>(f.ball.cposz);
   // The puck's rim ring, a little inside its edge, against the surface beside it.
   Project(f, bx, 0.0f, bz + 0.6f, &sx, &sy);
   const Rgb surface = PixelAt(f, sx, sy);
@@ -129,9 +128,11 @@ int main(int argc, char** argv) {
     f.ball.bAngle = 20;
     for (int i = 0; i < 40; ++i) f.Pass();
     f.matchClock = 12;
+    // The frame draws the puck where it stands before the frame moves it.
+    const auto bx = static_cast<float>(f.ball.cposx), bz = static_cast<float>(f.ball.cposz);
     f.Pass();
     ok &= SaveFrontBuffer(f, out + "/play.png");
-    ok &= CheckPlayFrame(f);
+    ok &= CheckPlayFrame(f, bx, bz);
     f.paused = true;
     f.Pass();
     ok &= SaveFrontBuffer(f, out + "/paused.png");
