@@ -4,7 +4,7 @@
 # input is kept in <build>/fuzz/artifacts/<target>/.
 set(VANTOR_FUZZ_BUILD ${CMAKE_BINARY_DIR}/fuzz)
 add_test(NAME fuzz_build COMMAND ${PROJECT_SOURCE_DIR}/fuzz/build.sh ${VANTOR_FUZZ_BUILD} ${VANTOR_DATA_DIR})
-set_tests_properties(fuzz_build PROPERTIES LABELS fuzz TIMEOUT 600 FIXTURES_SETUP vantor_fuzz)
+set_tests_properties(fuzz_build PROPERTIES LABELS fuzz TIMEOUT 600 COST 800 FIXTURES_SETUP vantor_fuzz)
 foreach(target texture sound mesh)
   add_test(NAME fuzz_${target} COMMAND ${PROJECT_SOURCE_DIR}/fuzz/run.sh ${VANTOR_FUZZ_BUILD} ${target} 30)
   # One at a time: each takes a whole core.
