@@ -1,30 +1,45 @@
 // One match frame (Game_render) on the recording device with recording off, at 60 frames
-// a second, and the heap allocations of a steady frame (which must be none).
+// a second, and the heap allocations of a steady match frame and of steady menu frames
+// (which must be none).
 #include <benchmark/benchmark.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 
 #include "app/Form1.h"
+#include "bench_support.h"
 #include "platform/app_path.h"
 #include "platform/testing/test_platform.h"
 
-// Every malloc of the process is counted (operator new ends in malloc). Not under the
-// address sanitizer, which brings its own allocator.
+// Every malloc, calloc and realloc of the process is counted (operator new ends in malloc;
+// world_bench.cpp's operator new calls malloc too). Not under the address sanitizer, which
+// brings its own allocator. The driver's threads allocate as well: the count is atomic.
 #if !defined(__SANITIZE_ADDRESS__)
 extern "C" void* __libc_malloc(size_t);
+extern "C" void* __libc_calloc(size_t, size_t);
+extern "C" void* __libc_realloc(void*, size_t);
 namespace {
-uint64_t g_mallocs = 0;
+std::atomic<uint64_t> g_mallocs{0};
 }
 extern "C" void* malloc(size_t n) {
-  ++g_mallocs;
+  g_mallocs.fetch_add(1, std::memory_order_relaxed);
   return __libc_malloc(n);
 }
-static uint64_t Mallocs() { return g_mallocs; }
+extern "C" void* calloc(size_t count, size_t n) {
+  g_mallocs.fetch_add(1, std::memory_order_relaxed);
+  return __libc_calloc(count, n);
+}
+extern "C" void* realloc(void* p, size_t n) {
+  g_mallocs.fetch_add(1, std::memory_order_relaxed);
+  return __libc_realloc(p, n);
+}
+uint64_t bench::HeapAllocations() { return g_mallocs.load(std::memory_order_relaxed); }
 #else
-static uint64_t Mallocs() { return 0; }
+uint64_t bench::HeapAllocations() { return 0; }
 #endif
+static uint64_t Mallocs() { return bench::HeapAllocations(); }
 
 namespace {
 
@@ -80,5 +95,47 @@ void BM_MatchFrame(benchmark::State& state) {
   state.counters["allocs_per_frame"] = static_cast<double>(mallocs) / static_cast<double>(frames);
 }
 BENCHMARK(BM_MatchFrame);
+
+// A whole pass of the frame loop on a menu screen, nothing pressed: 0 the player-count
+// screen, 1 the level and names screen, 2 the after-match screen.
+void BM_MenuFrame(benchmark::State& state) {
+  plat::testing::TestPlatform platform;
+  const char* data = std::getenv("VANTOR_DATA_DIR");
+  platform.appFolder = data != nullptr ? data : VANTOR_DATA_DIR;
+  plat::SetAppPath(platform.appFolder);
+  // Frames that present nothing (the logo's hand-over) still let a millisecond pass.
+  platform.onPump = [](plat::testing::TestPlatform& p) { p.Advance(1); };
+  Form1 form(platform);
+  form.Startup();
+  for (int i = 0; i < 100000 && form.screenState != "FRMSINGLE_MULTI"; ++i) form.Pass();
+  if (form.screenState != "FRMSINGLE_MULTI") {
+    state.SkipWithError("the logo sequence did not end");
+    return;
+  }
+  if (state.range(0) == 1) {
+    form.frmlvl_load();
+    form.screenState = "FRMLVL";
+  } else if (state.range(0) == 2) {
+    form.RName = "BORIS";
+    form.LName = "ANNA";
+    form.Frm_After_load();
+    form.screenState = "FRM_AFTER";
+  }
+  platform.device->recording = false;
+  platform.recordSounds = false;
+  for (int i = 0; i < 120; ++i) form.Pass();  // settle fonts, sounds and the key polls
+  const uint64_t presents = platform.device->presents;
+  uint64_t frames = 0, mallocs = 0;
+  for (auto _ : state) {
+    const uint64_t before = Mallocs();
+    form.Pass();
+    mallocs += Mallocs() - before;
+    ++frames;
+  }
+  state.counters["allocs_per_frame"] = static_cast<double>(mallocs) / static_cast<double>(frames);
+  state.counters["presents_per_frame"] =
+      static_cast<double>(platform.device->presents - presents) / static_cast<double>(frames);
+}
+BENCHMARK(BM_MenuFrame)->Arg(0)->Arg(1)->Arg(2);
 
 }  // namespace

@@ -300,6 +300,9 @@ void GlDevice::waitForRefresh() {
 
 HRESULT GlDevice::Present() {
   if (pacing_) waitForRefresh();
+  // Some swaps (an off-screen surface) do not flush the frame's queued work; without this
+  // the renderer's queue, and the memory it holds, grows with every frame.
+  glFlush();
   SDL_GL_SwapWindow(window_->window);
   if (vsync_ && !pacing_ && checkedPresents_ < kVsyncCheckFrames) {
     // A driver may accept a swap interval and still not wait: check the first frames.
