@@ -35,10 +35,13 @@ void TextBox::Type(const char* utf8) {
   for (const char* p = utf8; *p != '\0';) {
     // One whole UTF-8 character at a time.
     const auto lead = static_cast<unsigned char>(*p);
-    const size_t len = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    // A continuation byte starts no character: dropped on its own (kept, it would count as
+    // no character at all and pass the length limit).
+    const bool stray = lead >= 0x80 && lead < 0xC0;
+    const size_t len = lead < 0x80 || stray ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
     size_t have = 0;
     while (have < len && p[have] != '\0') ++have;
-    if (lead >= 0x20 && lead != 0x7F && have == len) {
+    if (lead >= 0x20 && lead != 0x7F && !stray && have == len) {
       size_t chars = 0;
       for (unsigned char c : text) chars += (c & 0xC0) != 0x80;
       if (maxLength_ == 0 || chars < maxLength_) text.append(p, len);

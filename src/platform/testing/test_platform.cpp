@@ -42,13 +42,20 @@ class ScriptedKeyboard : public KeyboardDevice {
   TestPlatform* platform_;
 };
 
-// Length in milliseconds of a WAV file, checked by decoding it once (cached by path).
+// Length in milliseconds of a WAV file, checked by decoding it once (cached by path, size
+// and modification time: a file rewritten with other bytes of the same length is decoded
+// again).
 uint32_t WavLengthMs(const std::string& path) {
-  static std::map<std::string, std::pair<int64_t, uint32_t>> cache;
+  struct Known {
+    int64_t size = 0, mtime = 0;
+    uint32_t ms = 0;
+  };
+  static std::map<std::string, Known> cache;
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) throw LoadError(path, "file not found");
+  const int64_t mtime = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
   auto it = cache.find(path);
-  if (it != cache.end() && it->second.first == st.st_size) return it->second.second;
+  if (it != cache.end() && it->second.size == st.st_size && it->second.mtime == mtime) return it->second.ms;
   SDL_AudioSpec audio{};
   Uint8* buffer = nullptr;
   Uint32 length = 0;
@@ -60,7 +67,7 @@ uint32_t WavLengthMs(const std::string& path) {
   const uint32_t ms = frameBytes == 0 || audio.freq == 0
                           ? 0
                           : static_cast<uint32_t>(uint64_t{length} / frameBytes * 1000 / audio.freq);
-  cache[path] = {st.st_size, ms};
+  cache[path] = {st.st_size, mtime, ms};
   return ms;
 }
 
