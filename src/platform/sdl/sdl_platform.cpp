@@ -152,7 +152,15 @@ class SdlPlatform : public Platform {
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
     const Uint32 kind = (flags & MB_ICONERROR) ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
-    SDL_ShowSimpleMessageBox(kind, caption.c_str(), text.c_str(), state_.window);
+    // The game ends after every message box it shows, so the box stands on its own: the
+    // full-screen window hidden (it could cover the box), the pointer shown, and no parent
+    // window. Given the game's window as parent, SDL's X11 box process now and then crashed
+    // (a null read inside SDL) before it drew anything.
+    if (state_.window) SDL_HideWindow(state_.window);
+    SDL_ShowCursor(SDL_ENABLE);
+    if (SDL_ShowSimpleMessageBox(kind, caption.c_str(), text.c_str(), nullptr) != 0) {
+      std::fprintf(stderr, "vantor: no message box (%s)\n", SDL_GetError());
+    }
   }
 
   std::string AppFolder() const override { return folder_; }
