@@ -170,6 +170,8 @@ TEST_F(GfxMesh, MissingFilesThrowNamingThem) {
   }
   std::ofstream(dir_.Path("junk.x")) << "this is not a mesh at all";
   EXPECT_THROW(mesh.LoadMesh(dir_.Path("junk.x"), dir_.Path(""), device_, d3dx_, ""), plat::LoadError);
+  std::ofstream(dir_.Path("cut.x")) << "xof 0";  // a header cut short
+  EXPECT_THROW(mesh.LoadMesh(dir_.Path("cut.x"), dir_.Path(""), device_, d3dx_, ""), plat::LoadError);
   try {
     mesh.LoadMesh(dir_.Path("pyramid.x"), dir_.Path("") + "/", device_, d3dx_, "gone.tga");
     FAIL() << "no error";
@@ -177,6 +179,43 @@ TEST_F(GfxMesh, MissingFilesThrowNamingThem) {
     EXPECT_NE(e.path().find("gone.tga"), std::string::npos);
   }
   EXPECT_EQ(mesh.Mesh, nullptr);  // nothing half-loaded
+}
+
+// Material lists Assimp's X reader crashes on (it reads past the end of an empty material
+// list) are refused before it sees them; the lists the game's tools write still load.
+TEST_F(GfxMesh, MaterialListsWithoutAReadableMaterialAreRefused) {
+  const std::string head =
+      "xof 0303txt 0032\nMaterial Red { 1.0;0.0;0.0;1.0;; 0.0; 0.0;0.0;0.0;; 0.0;0.0;0.0;; }\n"
+      "Mesh Quad { 4; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 1.0;0.0;1.0;, 0.0;0.0;1.0;;\n"
+      " 2; 3;0,1,2;, 3;0,2,3;;\n";
+  const struct {
+    const char* list;
+    bool loads;
+  } cases[] = {
+      {"MeshMaterialList { 0; 2; 0,0;; }", false},          // no material at all
+      {"MeshMaterialList { 1; 2; 0,0;; ;,{Red} }", false},  // the comma hides the reference
+      {"MeshMaterialList { 1; 2; 0,0;; Frame {} }", false},
+      {"MeshMaterialList { 1; 2; 0,0;; {Red}", false},  // cut short
+      {"MeshMaterialList { 1; 2; 0,0;; {Red} }", true},
+      {"MeshMaterialList Named { 2; 2; 1,0;; // two\n { Red } Material { 0.0;0.0;1.0;1.0;; 1.0;"
+       " 0.0;0.0;0.0;; 0.0;0.0;0.0;; TextureFilename { \"a { b.tga\"; } } }",
+       true},
+  };
+  for (const auto& c : cases) {
+    std::ofstream(dir_.Path("list.x"), std::ios::trunc) << head << c.list << "\n}\n";
+    cMesh mesh;
+    if (c.loads) {
+      EXPECT_NO_THROW(mesh.LoadMesh(dir_.Path("list.x"), dir_.Path("") + "/", device_, d3dx_, "tex.tga"))
+          << c.list;
+      continue;
+    }
+    try {
+      mesh.LoadMesh(dir_.Path("list.x"), dir_.Path("") + "/", device_, d3dx_, "tex.tga");
+      ADD_FAILURE() << "loaded: " << c.list;
+    } catch (const plat::LoadError& e) {
+      EXPECT_EQ(e.path(), dir_.Path("list.x")) << c.list;
+    }
+  }
 }
 
 }  // namespace

@@ -12,8 +12,10 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/d3dx8.h"
 
@@ -105,6 +107,88 @@ bool HasNumberLargerThanFile(const std::string& bytes) {
   return false;
 }
 
+// The tokens of a text X file as Assimp's reader cuts them: ; , { } alone, otherwise runs of
+// anything but white space and those four; comments (# or // to the end of the line) skipped.
+// A quoted string is one token here (it can hold white space and braces).
+std::vector<std::string_view> XTokens(std::string_view text) {
+  std::vector<std::string_view> out;
+  size_t i = 0;
+  const auto delimiter = [](char c) { return c == ';' || c == ',' || c == '{' || c == '}'; };
+  while (i < text.size()) {
+    const char c = text[i];
+    if (std::isspace(static_cast<unsigned char>(c))) {
+      ++i;
+    } else if (c == '#' || (c == '/' && i + 1 < text.size() && text[i + 1] == '/')) {
+      const size_t end = text.find('\n', i);
+      i = end == std::string_view::npos ? text.size() : end + 1;
+    } else if (delimiter(c)) {
+      out.push_back(text.substr(i++, 1));
+    } else if (c == '"') {
+      const size_t end = text.find('"', i + 1);
+      const size_t stop = end == std::string_view::npos ? text.size() : end + 1;
+      out.push_back(text.substr(i, stop - i));
+      i = stop;
+    } else {
+      const size_t start = i;
+      while (i < text.size() && !std::isspace(static_cast<unsigned char>(text[i])) && !delimiter(text[i]))
+        ++i;
+      out.push_back(text.substr(start, i - start));
+    }
+  }
+  return out;
+}
+
+bool IsWhole(std::string_view t) {
+  return !t.empty() &&
+         std::all_of(t.begin(), t.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+}
+
+// Assimp's X reader (5.2) dereferences past the end of a mesh's material list when the list
+// holds no material it can read, and crashes. So every MeshMaterialList must be what the reader
+// takes in: two counts, that many face indices, each followed by ; or , and then only
+// materials, {references} and semicolons, at least one material. Anything else is refused.
+bool HasUnreadableMaterialList(const std::string& bytes) {
+  const std::vector<std::string_view> t =
+      XTokens(std::string_view(bytes).substr(std::min<size_t>(16, bytes.size())));
+  const auto at = [&](size_t k) { return k < t.size() ? t[k] : std::string_view(); };
+  for (size_t i = 0; i < t.size(); ++i) {
+    if (t[i] != "MeshMaterialList") continue;
+    size_t k = i + 1;
+    if (at(k) != "{") ++k;  // a name
+    if (at(k++) != "{") return true;
+    // The material count, the face count and the face indices.
+    uint64_t indices = 0;
+    for (uint64_t n = 0; n < indices + 2; ++n) {
+      if (!IsWhole(at(k)) || (at(k + 1) != ";" && at(k + 1) != ",")) return true;
+      if (n == 1) indices = std::stoull(std::string(at(k).substr(0, 18)));
+      k += 2;
+    }
+    int materials = 0;
+    for (;;) {
+      const std::string_view token = at(k++);
+      if (token == "}") break;
+      if (token == ";") continue;
+      if (token == "{") {  // a reference: {Name}
+        if (at(k) == "{" || at(k) == "}" || at(k + 1) != "}") return true;
+        k += 2;
+      } else if (token == "Material") {
+        if (at(k) != "{") ++k;  // a name
+        if (at(k++) != "{") return true;
+        for (int depth = 1; depth > 0; ++k) {
+          if (k >= t.size()) return true;
+          depth += t[k] == "{" ? 1 : t[k] == "}" ? -1 : 0;
+        }
+      } else {
+        return true;  // another object, a comma, or the end of the file
+      }
+      ++materials;
+    }
+    if (materials == 0) return true;
+    i = k - 1;
+  }
+  return false;
+}
+
 D3DCOLORVALUE Rgb(const aiColor3D& c, float a) { return D3DCOLORVALUE{c.r, c.g, c.b, a}; }
 
 // As D3DX fills it from an X file's Material: faceColor (RGBA) is the diffuse colour, power the
@@ -154,11 +238,14 @@ std::unique_ptr<ID3DXMesh> D3DX8::LoadMeshFromX(const std::string& path, DWORD /
   {
     std::ifstream in(file, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (bytes.compare(0, 4, "xof ") != 0) throw LoadError(file, "not an X file");
+    // The header is 16 bytes: "xof ", the version, the format and the float size.
+    if (bytes.size() < 16 || bytes.compare(0, 4, "xof ") != 0) throw LoadError(file, "not an X file");
     // The game's meshes are text files. Assimp's binary and compressed readers take a count
     // from wherever the file says one is, which nothing here can check beforehand.
     if (bytes.compare(8, 4, "txt ") != 0) throw LoadError(file, "not a text X file");
     if (HasNumberLargerThanFile(bytes)) throw LoadError(file, "a count larger than the file");
+    if (HasUnreadableMaterialList(bytes))
+      throw LoadError(file, "a material list without a readable material");
   }
 
   // Assimp turns X files right-handed; converting back to left-handed gives the file's own
