@@ -384,6 +384,27 @@ void MeshSeeds(const fs::path& data, const fs::path& out) {
   framed += text.substr(body + 1);
   framed += "}\n";
   Write(out / "lamp-framed.x", Bytes(framed.begin(), framed.end()));
+
+  // Every part of an X file the game's meshes use, in a few hundred bytes: a shared material
+  // with a texture, a frame with a matrix, a quad and a triangle fan, normals of their own,
+  // texture coordinates and an inline material. The fuzzer mutates small inputs much faster
+  // than the table.
+  const std::string small =
+      "xof 0303txt 0032\n"
+      "Material Shade {\n 0.8;0.7;0.2;1.0;;\n 12.0;\n 0.3;0.3;0.3;;\n 0.1;0.0;0.0;;\n"
+      " TextureFilename {\n  \"lampshade.tga\";\n }\n}\n"
+      "Frame Lamp {\n FrameTransformMatrix {\n"
+      "  1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.5,2.0,-1.0,1.0;;\n }\n"
+      " Mesh Quad {\n  5;\n  -1.0;0.0;-1.0;,\n  1.0;0.0;-1.0;,\n  1.0;0.0;1.0;,\n"
+      "  -1.0;0.0;1.0;,\n  0.0;1.0;0.0;;\n  3;\n  3;0,1,2;,\n  4;0,2,3,4;,\n  3;1,4,2;;\n"
+      "  MeshNormals {\n   2;\n   0.0;1.0;0.0;,\n   0.0;0.7;0.7;;\n   3;\n   3;0,0,0;,\n"
+      "   4;0,0,0,1;,\n   3;1,1,1;;\n  }\n"
+      "  MeshTextureCoords {\n   5;\n   0.0;0.0;,\n   1.0;0.0;,\n   1.0;1.0;,\n   0.0;1.0;,\n"
+      "   0.5;0.5;;\n  }\n"
+      "  MeshMaterialList {\n   2;\n   3;\n   0,1,1;;\n   {Shade}\n"
+      "   Material {\n    0.2;0.2;0.9;1.0;;\n    4.0;\n    1.0;1.0;1.0;;\n    0.0;0.0;0.0;;\n   }\n"
+      "  }\n }\n}\n";
+  Write(out / "small.x", Bytes(small.begin(), small.end()));
 }
 
 }  // namespace

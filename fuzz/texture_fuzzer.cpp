@@ -44,13 +44,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   device.CreateTexture(plat::Image{image.width, image.height, image.argb.data()}, true);
   // A mesh's texture, scaled to a square (512 × 512 in the game; smaller here, as the scaling
   // does not depend on the size and the fuzzer goes faster).
-  const plat::DecodedImage mesh = plat::ResizeImage(image, 64, 64);
+  const plat::DecodedImage mesh = plat::ResizeImage(image, 16, 16);
   device.CreateTexture(plat::Image{mesh.width, mesh.height, mesh.argb.data()}, true);
-  // A screen rectangle: keyed, then scaled to a size near the file's, larger or smaller.
+  // A screen rectangle: keyed, then scaled to a size near the file's, larger or smaller (at
+  // most 24 × 24 here: scaling to 256 × 256 took most of each run).
   plat::DecodedImage keyed = image;
   plat::ApplyColorKey(keyed, kColorKey);
-  const int w = std::clamp(image.width * 3 / 2, 1, 256);
-  const int h = std::clamp(image.height / 2, 1, 256);
+  const int w = std::clamp(image.width * 3 / 2, 1, 24);
+  const int h = std::clamp(image.height / 2, 1, 24);
   const plat::DecodedImage rect = plat::ResizeImage(keyed, w, h);
   device.CreateTexture(plat::Image{rect.width, rect.height, rect.argb.data()}, false);
   return 0;
