@@ -72,10 +72,12 @@ if [ "${1:-}" = --worker ]; then
       return
     fi
     import -window root "$probe" 2>/dev/null || return
-    local fmt="" i colours=() r g b yellow=() white=()
+    local fmt="" i r g b yellow=() white=()
+    colours=()
     for ((i = 0; i < ${#spots[@]}; i += 2)); do
       fmt+="%[fx:int(255*p{${spots[i]},${spots[i + 1]}}.r+0.5)] %[fx:int(255*p{${spots[i]},${spots[i + 1]}}.g+0.5)] %[fx:int(255*p{${spots[i]},${spots[i + 1]}}.b+0.5)]\n"
     done
+    fmt+="%[fx:int(1000*mean+0.5)]\n"
     mapfile -t colours < <(convert "$probe" -format "$fmt" info: 2>/dev/null)
     for ((i = 0; i < 8; i++)); do
       read -r r g b <<<"${colours[i]:-0 0 0}"
@@ -97,7 +99,8 @@ if [ "${1:-}" = --worker ]; then
       done
       if ((hits == 1)); then
         screen=level$n
-      elif ((!white[7] && !yellow[7] && !yellow[2])); then
+      elif ((!white[7] && !yellow[7] && !yellow[2] && ${colours[8]:-0} > 40)); then
+        # No menu button, and a picture: a dark screen is the game still loading.
         screen=match
       fi
     fi
@@ -138,7 +141,9 @@ if [ "${1:-}" = --worker ]; then
         picture:missing | picture:empty | mesh:missing | mesh:empty) [ "$named" = yes ] || verdict=FAIL ;;
         music:missing | music:empty) outcome="$outcome (another track picked)" ;;
         art:missing | art:empty) [ "$named" = yes ] || outcome="$outcome (other art picked)" ;;
+        after:missing | after:empty) verdict=FAIL ;;
       esac
+      [ "$stage" = after ] && outcome="whole match, after-match screen opened"
     elif [ "$rc" = 0 ]; then
       outcome="closed with 0 before a match (menus not recognisable)"
       case $kind in missing | empty) verdict=FAIL ;; esac
@@ -157,7 +162,7 @@ if [ "${1:-}" = --worker ]; then
     local kind=$1
     shift
     local entries=("$@") log="$dir/case.log" pid rc=running n=0 w
-    local deadline=$((SECONDS + 60)) focused=no box=no match=no mark=0 closing=no leaving=no played=no
+    local deadline=$((SECONDS + 90)) focused=no box=no match=no mark=0 closing=no leaving=no played=no
     local -a outcomes=()
     screen=other
     damage "${entries[0]#*:}" "$kind"
@@ -171,11 +176,11 @@ if [ "${1:-}" = --worker ]; then
       n=$((n + 1))
       box=no match=no played=no
       mark=$(wc -l <"$log")
-      deadline=$((SECONDS + 60))
+      deadline=$((SECONDS + 90))
       ((n < ${#entries[@]})) && damage "${entries[n]#*:}" "$kind"
     }
     while kill -0 "$pid" 2>/dev/null; do
-      [ -n "${ROBUSTNESS_TRACE:-}" ] && echo "$SECONDS ${entries[n]:-} $screen" >&2
+      [ -n "${ROBUSTNESS_TRACE:-}" ] && echo "$SECONDS ${entries[n]:-} $screen ${colours[8]:-}" >&2
       if ((SECONDS > deadline)); then
         rc=hung
         kill -9 "$pid" 2>/dev/null
@@ -207,6 +212,13 @@ if [ "${1:-}" = --worker ]; then
             sleep 0.3
           fi
           ;;
+        level[1-6]) if [ $match = yes ]; then
+          # Buttons after the match: the after-match screen. Close the window.
+          [ $closing = no ] && kill -TERM "$pid" 2>/dev/null
+          closing=yes
+          sleep 0.3
+          continue
+        fi ;;&
         level1 | level2 | level3)
           hold Down
           sleep 0.25
@@ -229,10 +241,21 @@ if [ "${1:-}" = --worker ]; then
             sleep 0.3
           elif [ $match = no ]; then
             match=yes
+            if [ "${entries[n]%%:*}" = after ]; then
+              # The after-match screen reads its button when the three minutes are over.
+              deadline=$((SECONDS + 260))
+              continue
+            fi
             if [ "$mode" = all ]; then
               sleep 2
             else
               sleep 0.3
+            fi
+            # Still the match, not the moment before a message box.
+            look
+            if [ "$screen" != match ]; then
+              match=no
+              continue
             fi
             if ((${#entries[@]} > 1)) || [ "$mode" = all ]; then
               # Q leaves the match; the player-count screen reads its files again.
@@ -241,6 +264,8 @@ if [ "${1:-}" = --worker ]; then
               hold q 0.4
               sleep 0.5
             fi
+          elif [ "${entries[n]%%:*}" = after ]; then
+            sleep 1
           elif ((${#entries[@]} == 1)) && [ "$mode" != all ]; then
             [ $closing = no ] && kill -TERM "$pid" 2>/dev/null
             closing=yes
@@ -270,7 +295,11 @@ if [ "${1:-}" = --worker ]; then
       printf '%s|%s|%s\n' "$rest" "$rc" "$verdict_" >>"$results"
       if [ "$verdict_" = FAIL ]; then
         mkdir -p "$dir/failed"
-        cp "$log" "$dir/failed/$(echo "$o" | cut -d'|' -f1,3 | tr '/|' '_.').log"
+        local name
+        name=$(echo "$o" | cut -d'|' -f1,3 | tr '/|' '_.')
+        cp "$log" "$dir/failed/$name.log"
+        # The last screen the case saw (a hang: where it stood).
+        [ -f "$probe" ] && cp "$probe" "$dir/failed/$name.png"
       fi
     done
   }
