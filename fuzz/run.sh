@@ -47,7 +47,10 @@ options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -malloc_limit
   -artifact_prefix="$artifacts/")
 if [ -f "$here/dicts/$target.dict" ]; then options+=(-dict="$here/dicts/$target.dict"); fi
 
-export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1
+# A 16 MiB quarantine for freed blocks (256 by default): use after free is still caught within
+# the recent frees, and the memory stays in use instead of being faulted in afresh, which took
+# half of each mesh run.
+export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1:quarantine_size_mb=16
 export LSAN_OPTIONS=suppressions=$here/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export SDL_AUDIODRIVER=dummy SDL_VIDEODRIVER=dummy

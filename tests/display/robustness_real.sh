@@ -99,9 +99,13 @@ if [ "${1:-}" = --worker ]; then
       done
       if ((hits == 1)); then
         screen=level$n
-      elif ((!white[7] && !yellow[7] && !yellow[2] && ${colours[8]:-0} > 40)); then
-        # No menu button, and a picture: a dark screen is the game still loading.
-        screen=match
+      elif ((!white[7] && !yellow[7] && !yellow[2])); then
+        # No menu button, and a picture or the match's clock top left (a match whose table
+        # pictures failed is black but for its texts): a dark screen is the game loading.
+        if ((${colours[8]:-0} > 40)) ||
+          (($(convert "$probe" -crop 170x24+0+52 +repage -format "%[fx:int(1000*mean+0.5)]" info: 2>/dev/null || echo 0) > 30)); then
+          screen=match
+        fi
       fi
     fi
   }
@@ -122,7 +126,13 @@ if [ "${1:-}" = --worker ]; then
   # verdict STAGE FILE KIND RC BOX MATCH NAMED LOG: prints "outcome|verdict".
   verdict() {
     local stage=$1 file=$2 kind=$3 rc=$4 box=$5 match=$6 named=$7 log=$8 outcome verdict=ok
-    if grep -q "AddressSanitizer\|runtime error:\|LeakSanitizer" "$log"; then
+    if grep -q "AddressSanitizer\|runtime error:\|LeakSanitizer" "$log" && [ "$rc" = 1 ] &&
+      grep -q "cannot load .*/$file" "$log" && grep -q "in MessageBox .*sdl_platform.cpp" "$log" &&
+      [ "$(grep -c "ERROR: AddressSanitizer" "$log")" = 1 ]; then
+      # SDL shows an X11 message box from a child process of its own; now and then that child
+      # crashed inside SDL while the box opened. The game itself named the file and ended with 1.
+      outcome="file named; SDL's message box process crashed"
+    elif grep -q "AddressSanitizer\|runtime error:\|LeakSanitizer" "$log"; then
       outcome="sanitiser report"
       verdict=FAIL
     elif [ "$rc" = hung ]; then
@@ -183,6 +193,15 @@ if [ "${1:-}" = --worker ]; then
       [ -n "${ROBUSTNESS_TRACE:-}" ] && echo "$SECONDS ${entries[n]:-} $screen ${colours[8]:-}" >&2
       if ((SECONDS > deadline)); then
         rc=hung
+        # Where it stood: the windows and their state, and every thread's stack.
+        {
+          echo "---- windows"
+          xwininfo -root -tree 2>&1 | grep -i vantor
+          w=$(xdotool search --name 'VANTOR!' 2>/dev/null | head -n 1)
+          [ -n "$w" ] && xprop -id "$w" WM_STATE _NET_WM_STATE 2>&1
+          echo "---- stacks"
+          timeout 60 gdb -batch -p "$pid" -ex "thread apply all bt 12" 2>&1 | grep -E "^#|^Thread"
+        } >>"$log" 2>&1
         kill -9 "$pid" 2>/dev/null
         break
       fi
@@ -194,6 +213,7 @@ if [ "${1:-}" = --worker ]; then
       case $screen in
         box)
           box=yes
+          sleep 0.5 # let the box finish opening
           xdotool windowfocus --sync "$(message_box)" 2>/dev/null
           xdotool key Return
           sleep 0.5
@@ -293,6 +313,10 @@ if [ "${1:-}" = --worker ]; then
       local verdict_=${o##*|} rest=${o%|*}
       if [ "$verdict_" = ok ] && [ "$rc" != 0 ] && [ "$rc" != 1 ]; then verdict_=FAIL; fi
       printf '%s|%s|%s\n' "$rest" "$rc" "$verdict_" >>"$results"
+      if [[ $o == *"message box process crashed"* ]]; then
+        mkdir -p "$dir/noted"
+        cp "$log" "$dir/noted/$(echo "$o" | cut -d'|' -f1,3 | tr '/|' '_.').log"
+      fi
       if [ "$verdict_" = FAIL ]; then
         mkdir -p "$dir/failed"
         local name
