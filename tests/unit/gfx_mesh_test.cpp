@@ -182,8 +182,9 @@ TEST_F(GfxMesh, MissingFilesThrowNamingThem) {
 }
 
 // Material lists Assimp's X reader crashes on (it reads past the end of an empty material
-// list) are refused before it sees them; the lists the game's tools write still load.
-TEST_F(GfxMesh, MaterialListsWithoutAReadableMaterialAreRefused) {
+// list, or past the faces with two lists in one mesh) are refused before it sees them; the lists the game's
+// tools write still load.
+TEST_F(GfxMesh, MaterialListsTheReaderCannotTakeAreRefused) {
   const std::string head =
       "xof 0303txt 0032\nMaterial Red { 1.0;0.0;0.0;1.0;; 0.0; 0.0;0.0;0.0;; 0.0;0.0;0.0;; }\n"
       "Mesh Quad { 4; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 1.0;0.0;1.0;, 0.0;0.0;1.0;;\n"
@@ -196,6 +197,8 @@ TEST_F(GfxMesh, MaterialListsWithoutAReadableMaterialAreRefused) {
       {"MeshMaterialList { 1; 2; 0,0;; ;,{Red} }", false},  // the comma hides the reference
       {"MeshMaterialList { 1; 2; 0,0;; Frame {} }", false},
       {"MeshMaterialList { 1; 2; 0,0;; {Red}", false},  // cut short
+      // two lists in one mesh: face materials past the faces
+      {"MeshMaterialList { 1; 2; 0,0;; {Red} } MeshMaterialList { 1; 2; 0,0;; {Red} }", false},
       {"MeshMaterialList { 1; 2; 0,0;; {Red} }", true},
       {"MeshMaterialList Named { 2; 2; 1,0;; // two\n { Red } Material { 0.0;0.0;1.0;1.0;; 1.0;"
        " 0.0;0.0;0.0;; 0.0;0.0;0.0;; TextureFilename { \"a { b.tga\"; } } }",

@@ -145,14 +145,20 @@ bool IsWhole(std::string_view t) {
 
 // Assimp's X reader (5.2) dereferences past the end of a mesh's material list when the list
 // holds no material it can read, and crashes. So every MeshMaterialList must be what the reader
-// takes in: two counts, that many face indices, each followed by ; or , and then only
-// materials, {references} and semicolons, at least one material. Anything else is refused.
+// takes in: one list a mesh, two counts, that many face indices, each followed by ; or , and
+// then only materials, {references} and semicolons, at least one material. Anything else is
+// refused.
 bool HasUnreadableMaterialList(const std::string& bytes) {
   const std::vector<std::string_view> t =
       XTokens(std::string_view(bytes).substr(std::min<size_t>(16, bytes.size())));
   const auto at = [&](size_t k) { return k < t.size() ? t[k] : std::string_view(); };
+  int listsInMesh = 0;
   for (size_t i = 0; i < t.size(); ++i) {
+    if (t[i] == "Mesh") listsInMesh = 0;
     if (t[i] != "MeshMaterialList") continue;
+    // A second list in one mesh adds face materials past the mesh's faces, and the reader
+    // then reads faces that are not there.
+    if (++listsInMesh > 1) return true;
     size_t k = i + 1;
     if (at(k) != "{") ++k;  // a name
     if (at(k++) != "{") return true;
@@ -244,8 +250,7 @@ std::unique_ptr<ID3DXMesh> D3DX8::LoadMeshFromX(const std::string& path, DWORD /
     // from wherever the file says one is, which nothing here can check beforehand.
     if (bytes.compare(8, 4, "txt ") != 0) throw LoadError(file, "not a text X file");
     if (HasNumberLargerThanFile(bytes)) throw LoadError(file, "a count larger than the file");
-    if (HasUnreadableMaterialList(bytes))
-      throw LoadError(file, "a material list without a readable material");
+    if (HasUnreadableMaterialList(bytes)) throw LoadError(file, "a material list the X reader cannot take");
   }
 
   // Assimp turns X files right-handed; converting back to left-handed gives the file's own
