@@ -181,6 +181,35 @@ TEST_F(GfxMesh, MissingFilesThrowNamingThem) {
   EXPECT_EQ(mesh.Mesh, nullptr);  // nothing half-loaded
 }
 
+// A count larger than the file would have Assimp allocate gigabytes: refused, wherever it
+// stands (a stray quote once hid one); comments, which the reader skips too, are skipped.
+TEST_F(GfxMesh, CountsLargerThanTheFileAreRefusedWhereverTheyStand) {
+  const std::string tri = "Mesh Tri { 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;2.0;0.0;; 1; 3;0,1,2;; }\n";
+  const struct {
+    std::string body;
+    bool loads;
+  } cases[] = {
+      {"Mesh Tri { 4000000000; 0.0;0.0;0.0;; }\n", false},
+      {" 2\";\n" + tri + "Mesh Big { 7428453051932635591; }\n", false},  // behind an open quote
+      {"# 4000000000 vertices, says a comment\n" + tri + "// and 5000000000 here\n", true},
+  };
+  for (const auto& c : cases) {
+    std::ofstream(dir_.Path("count.x"), std::ios::trunc) << "xof 0303txt 0032\n" << c.body;
+    cMesh mesh;
+    if (c.loads) {
+      EXPECT_NO_THROW(mesh.LoadMesh(dir_.Path("count.x"), dir_.Path("") + "/", device_, d3dx_, "tex.tga"))
+          << c.body;
+    } else {
+      try {
+        mesh.LoadMesh(dir_.Path("count.x"), dir_.Path("") + "/", device_, d3dx_, "tex.tga");
+        ADD_FAILURE() << "loaded: " << c.body;
+      } catch (const plat::LoadError& e) {
+        EXPECT_NE(std::string(e.what()).find("a count larger than the file"), std::string::npos) << e.what();
+      }
+    }
+  }
+}
+
 // Material lists Assimp's X reader crashes on (it reads past the end of an empty material
 // list, or past the faces with two lists in one mesh) are refused before it sees them; the lists the game's
 // tools write still load.

@@ -74,17 +74,19 @@ Vertex3D ToVertex(const aiMesh& mesh, unsigned index, const aiMatrix4x4& transfo
 // Assimp sizes its arrays from the counts an X file gives before it reads what they count, so a
 // damaged count has it ask for gigabytes. No count of a mesh can exceed the file's size (every
 // vertex, face or index takes a byte at least), so a file holding a larger whole number is
-// refused before Assimp reads it: every number written without a point, strings, comments and
-// GUIDs aside.
+// refused before Assimp reads it: every number written without a point, comments aside. Quoted
+// text is not skipped, nor a # inside a word: the reader takes them as such only in some
+// places, and a stray quote once hid a count of billions.
 bool HasNumberLargerThanFile(const std::string& bytes) {
   const uint64_t size = bytes.size();
   size_t i = std::min<size_t>(16, bytes.size());  // after the header
   while (i < bytes.size()) {
     const char c = bytes[i];
-    if (c == '"' || c == '<') {
-      const size_t end = bytes.find(c == '"' ? '"' : '>', i + 1);
-      i = end == std::string::npos ? bytes.size() : end + 1;
-    } else if (c == '#' || (c == '/' && i + 1 < bytes.size() && bytes[i + 1] == '/')) {
+    // A comment starts where a token could: after white space or ; , { }.
+    const char before = bytes[i - 1];
+    const bool tokenStart = std::isspace(static_cast<unsigned char>(before)) || before == ';' ||
+                            before == ',' || before == '{' || before == '}';
+    if (tokenStart && (c == '#' || (c == '/' && i + 1 < bytes.size() && bytes[i + 1] == '/'))) {
       const size_t end = bytes.find('\n', i);
       i = end == std::string::npos ? bytes.size() : end + 1;
     } else if (std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.' || c == '-' || c == '+') {
