@@ -210,6 +210,19 @@ TEST_F(GfxMesh, CountsLargerThanTheFileAreRefusedWhereverTheyStand) {
   }
 }
 
+// A face that names a vertex past the mesh's had Assimp allocate gigabytes: refused.
+TEST_F(GfxMesh, FacesNamingAVertexTheMeshDoesNotHaveAreRefused) {
+  std::ofstream(dir_.Path("faces.x")) << "xof 0303txt 0032\nMesh Quad { 4; -1.0;0.0;-1.0;, 1.0;0.0;-1.0;,"
+                                         " 1.0;0.0;1.0;, -1.0;0.0;1.0;; 2; 3;0,1,2;, 4;0,2,3,4;; }\n";
+  cMesh mesh;
+  try {
+    mesh.LoadMesh(dir_.Path("faces.x"), dir_.Path("") + "/", device_, d3dx_, "tex.tga");
+    ADD_FAILURE() << "loaded";
+  } catch (const plat::LoadError& e) {
+    EXPECT_NE(std::string(e.what()).find("a face names a vertex"), std::string::npos) << e.what();
+  }
+}
+
 // Material lists Assimp's X reader crashes on (it reads past the end of an empty material
 // list, or past the faces with two lists in one mesh) are refused before it sees them; the lists the game's
 // tools write still load.

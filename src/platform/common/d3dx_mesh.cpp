@@ -145,6 +145,48 @@ bool IsWhole(std::string_view t) {
          std::all_of(t.begin(), t.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
 }
 
+// Assimp's X reader (5.2) does not check a face's vertex indices against the mesh's vertices
+// everywhere, and one past the end had it allocate gigabytes. A mesh whose faces, read as the
+// reader reads them (the vertex count, three numbers a vertex, the face count, then for each
+// face its index count and indices), name a vertex it does not have is refused. Where the
+// mesh does not read that way, Assimp's own errors stand.
+bool HasFaceIndexPastTheVertices(const std::string& bytes) {
+  const std::vector<std::string_view> t =
+      XTokens(std::string_view(bytes).substr(std::min<size_t>(16, bytes.size())));
+  const auto number = [](std::string_view x) { return x != ";" && x != "," && x != "{" && x != "}"; };
+  for (size_t i = 0; i < t.size(); ++i) {
+    if (t[i] != "Mesh") continue;
+    size_t k = i + 1;
+    if (k < t.size() && t[k] != "{") ++k;  // a name
+    if (k >= t.size() || t[k++] != "{") continue;
+    // The next number token, separators skipped; empty at the end or at a brace.
+    const auto next = [&]() -> std::string_view {
+      while (k < t.size() && (t[k] == ";" || t[k] == ",")) ++k;
+      if (k >= t.size() || !number(t[k])) return {};
+      return t[k++];
+    };
+    const std::string_view vertices = next();
+    if (!IsWhole(vertices) || vertices.size() > 18) continue;
+    const uint64_t nv = std::stoull(std::string(vertices));
+    bool readable = true;
+    for (uint64_t n = 0; n < nv * 3 && readable; ++n) readable = !next().empty();
+    const std::string_view faces = next();
+    if (!readable || !IsWhole(faces) || faces.size() > 18) continue;
+    const uint64_t nf = std::stoull(std::string(faces));
+    for (uint64_t f = 0; f < nf; ++f) {
+      const std::string_view count = next();
+      if (!IsWhole(count) || count.size() > 18) break;
+      const uint64_t nIdx = std::stoull(std::string(count));
+      for (uint64_t n = 0; n < nIdx; ++n) {
+        const std::string_view index = next();
+        if (!IsWhole(index)) break;
+        if (index.size() > 18 || std::stoull(std::string(index)) >= nv) return true;
+      }
+    }
+  }
+  return false;
+}
+
 // Assimp's X reader (5.2) dereferences past the end of a mesh's material list when the list
 // holds no material it can read, and crashes. So every MeshMaterialList must be what the reader
 // takes in: one list a mesh, two counts, that many face indices, each followed by ; or , and
@@ -253,6 +295,8 @@ std::unique_ptr<ID3DXMesh> D3DX8::LoadMeshFromX(const std::string& path, DWORD /
     if (bytes.compare(8, 4, "txt ") != 0) throw LoadError(file, "not a text X file");
     if (HasNumberLargerThanFile(bytes)) throw LoadError(file, "a count larger than the file");
     if (HasUnreadableMaterialList(bytes)) throw LoadError(file, "a material list the X reader cannot take");
+    if (HasFaceIndexPastTheVertices(bytes))
+      throw LoadError(file, "a face names a vertex the mesh does not have");
   }
 
   // Assimp turns X files right-handed; converting back to left-handed gives the file's own
