@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -140,9 +141,15 @@ std::vector<std::string_view> XTokens(std::string_view text) {
   return out;
 }
 
-bool IsWhole(std::string_view t) {
+bool AllDigits(std::string_view t) {
   return !t.empty() &&
          std::all_of(t.begin(), t.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+}
+
+// A token written as a whole number of at most 18 digits, or nothing.
+std::optional<uint64_t> Whole(std::string_view t) {
+  if (!AllDigits(t) || t.size() > 18) return std::nullopt;
+  return std::stoull(std::string(t));
 }
 
 // Assimp's X reader (5.2) does not check a face's vertex indices against the mesh's vertices
@@ -150,9 +157,7 @@ bool IsWhole(std::string_view t) {
 // reader reads them (the vertex count, three numbers a vertex, the face count, then for each
 // face its index count and indices), name a vertex it does not have is refused. Where the
 // mesh does not read that way, Assimp's own errors stand.
-bool HasFaceIndexPastTheVertices(const std::string& bytes) {
-  const std::vector<std::string_view> t =
-      XTokens(std::string_view(bytes).substr(std::min<size_t>(16, bytes.size())));
+bool HasFaceIndexPastTheVertices(const std::vector<std::string_view>& t) {
   const auto number = [](std::string_view x) { return x != ";" && x != "," && x != "{" && x != "}"; };
   for (size_t i = 0; i < t.size(); ++i) {
     if (t[i] != "Mesh") continue;
@@ -165,22 +170,20 @@ bool HasFaceIndexPastTheVertices(const std::string& bytes) {
       if (k >= t.size() || !number(t[k])) return {};
       return t[k++];
     };
-    const std::string_view vertices = next();
-    if (!IsWhole(vertices) || vertices.size() > 18) continue;
-    const uint64_t nv = std::stoull(std::string(vertices));
+    const std::optional<uint64_t> vertices = Whole(next());
+    if (!vertices) continue;
     bool readable = true;
-    for (uint64_t n = 0; n < nv * 3 && readable; ++n) readable = !next().empty();
-    const std::string_view faces = next();
-    if (!readable || !IsWhole(faces) || faces.size() > 18) continue;
-    const uint64_t nf = std::stoull(std::string(faces));
-    for (uint64_t f = 0; f < nf; ++f) {
-      const std::string_view count = next();
-      if (!IsWhole(count) || count.size() > 18) break;
-      const uint64_t nIdx = std::stoull(std::string(count));
-      for (uint64_t n = 0; n < nIdx; ++n) {
+    for (uint64_t n = 0; n < *vertices * 3 && readable; ++n) readable = !next().empty();
+    const std::optional<uint64_t> faces = readable ? Whole(next()) : std::nullopt;
+    if (!faces) continue;
+    for (uint64_t f = 0; f < *faces; ++f) {
+      const std::optional<uint64_t> count = Whole(next());
+      if (!count) break;
+      for (uint64_t n = 0; n < *count; ++n) {
         const std::string_view index = next();
-        if (!IsWhole(index)) break;
-        if (index.size() > 18 || std::stoull(std::string(index)) >= nv) return true;
+        if (!AllDigits(index)) break;
+        const std::optional<uint64_t> value = Whole(index);
+        if (!value || *value >= *vertices) return true;  // past the vertices (or past 18 digits)
       }
     }
   }
@@ -192,9 +195,7 @@ bool HasFaceIndexPastTheVertices(const std::string& bytes) {
 // takes in: one list a mesh, two counts, that many face indices, each followed by ; or , and
 // then only materials, {references} and semicolons, at least one material. Anything else is
 // refused.
-bool HasUnreadableMaterialList(const std::string& bytes) {
-  const std::vector<std::string_view> t =
-      XTokens(std::string_view(bytes).substr(std::min<size_t>(16, bytes.size())));
+bool HasUnreadableMaterialList(const std::vector<std::string_view>& t) {
   const auto at = [&](size_t k) { return k < t.size() ? t[k] : std::string_view(); };
   int listsInMesh = 0;
   for (size_t i = 0; i < t.size(); ++i) {
@@ -209,8 +210,9 @@ bool HasUnreadableMaterialList(const std::string& bytes) {
     // The material count, the face count and the face indices.
     uint64_t indices = 0;
     for (uint64_t n = 0; n < indices + 2; ++n) {
-      if (!IsWhole(at(k)) || (at(k + 1) != ";" && at(k + 1) != ",")) return true;
-      if (n == 1) indices = std::stoull(std::string(at(k).substr(0, 18)));
+      const std::optional<uint64_t> value = Whole(at(k));
+      if (!value || (at(k + 1) != ";" && at(k + 1) != ",")) return true;
+      if (n == 1) indices = *value;
       k += 2;
     }
     int materials = 0;
@@ -294,9 +296,11 @@ std::unique_ptr<ID3DXMesh> D3DX8::LoadMeshFromX(const std::string& path, DWORD /
     // from wherever the file says one is, which nothing here can check beforehand.
     if (bytes.compare(8, 4, "txt ") != 0) throw LoadError(file, "not a text X file");
     if (HasNumberLargerThanFile(bytes)) throw LoadError(file, "a count larger than the file");
-    if (HasUnreadableMaterialList(bytes)) throw LoadError(file, "a material list the X reader cannot take");
-    if (HasFaceIndexPastTheVertices(bytes))
+    const std::vector<std::string_view> tokens = XTokens(std::string_view(bytes).substr(16));
+    if (HasUnreadableMaterialList(tokens)) throw LoadError(file, "a material list the X reader cannot take");
+    if (HasFaceIndexPastTheVertices(tokens)) {
       throw LoadError(file, "a face names a vertex the mesh does not have");
+    }
   }
 
   // Assimp turns X files right-handed; converting back to left-handed gives the file's own
