@@ -224,8 +224,8 @@ TEST_F(GfxMesh, FacesNamingAVertexTheMeshDoesNotHaveAreRefused) {
 }
 
 // Material lists Assimp's X reader crashes on (it reads past the end of an empty material
-// list, or past the faces with two lists in one mesh) are refused before it sees them; the lists the game's
-// tools write still load.
+// list, or past the faces with two lists in one mesh or a list in a mesh without faces) are
+// refused before it sees them; the lists the game's tools write still load.
 TEST_F(GfxMesh, MaterialListsTheReaderCannotTakeAreRefused) {
   const std::string head =
       "xof 0303txt 0032\nMaterial Red { 1.0;0.0;0.0;1.0;; 0.0; 0.0;0.0;0.0;; 0.0;0.0;0.0;; }\n"
@@ -241,10 +241,23 @@ TEST_F(GfxMesh, MaterialListsTheReaderCannotTakeAreRefused) {
       {"MeshMaterialList { 1; 2; 0,0;; {Red}", false},  // cut short
       // two lists in one mesh: face materials past the faces
       {"MeshMaterialList { 1; 2; 0,0;; {Red} } MeshMaterialList { 1; 2; 0,0;; {Red} }", false},
+      // ... also behind a stray quote, which the reader takes as a quote only in a texture name
+      {"Odd { \"x } MeshMaterialList { 1; 2; 0,0;; {Red} } MeshMaterialList { 1; 2; 0,0;; {Red} }", false},
+      {"Material { TextureFilename { \"x } } MeshMaterialList { 1; 2; 0,0;; {Red} }"
+       " MeshMaterialList { 1; 2; 0,0;; {Red} } \" }",
+       false},
       {"MeshMaterialList { 1; 2; 0,0;; {Red} }", true},
+      // ... or behind a mesh in the mesh, which the reader skips
+      {"MeshMaterialList { 1; 2; 0,0;; {Red} } Mesh Inner { 1; 0.0;0.0;0.0;; 0; }"
+       " MeshMaterialList { 1; 2; 0,0;; {Red} }",
+       false},
       {"MeshMaterialList Named { 2; 2; 1,0;; // two\n { Red } Material { 0.0;0.0;1.0;1.0;; 1.0;"
-       " 0.0;0.0;0.0;; 0.0;0.0;0.0;; TextureFilename { \"a { b.tga\"; } } }",
+       " 0.0;0.0;0.0;; 0.0;0.0;0.0;; TextureFilename { \"a b;c,d.tga\"; } } }",
        true},
+      // a brace in a texture name: read as a string here, as braces where the reader skips it
+      {"MeshMaterialList { 1; 2; 0,0;; Material { 0.0;0.0;1.0;1.0;; 1.0; 0.0;0.0;0.0;;"
+       " 0.0;0.0;0.0;; TextureFilename { \"a { b.tga\"; } } }",
+       false},
   };
   for (const auto& c : cases) {
     std::ofstream(dir_.Path("list.x"), std::ios::trunc) << head << c.list << "\n}\n";
@@ -260,6 +273,18 @@ TEST_F(GfxMesh, MaterialListsTheReaderCannotTakeAreRefused) {
     } catch (const plat::LoadError& e) {
       EXPECT_EQ(e.path(), dir_.Path("list.x")) << c.list;
     }
+  }
+  // A mesh without faces (a count of 0, or of -0, which the reader takes for 0 too) and a list
+  // of one face material: the reader gives the material to a face that is not there.
+  for (const char* faces : {"0;", "-0;"}) {
+    std::ofstream(dir_.Path("none.x"), std::ios::trunc)
+        << "xof 0303txt 0032\nMaterial Red { 1.0;0.0;0.0;1.0;; 0.0; 0.0;0.0;0.0;; 0.0;0.0;0.0;; }\n"
+           "Mesh Quad { 4; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 1.0;0.0;1.0;, 0.0;0.0;1.0;;\n "
+        << faces << "\nMeshMaterialList { 1; 1; 0;; {Red} }\n}\n";
+    cMesh mesh;
+    EXPECT_THROW(mesh.LoadMesh(dir_.Path("none.x"), dir_.Path("") + "/", device_, d3dx_, "tex.tga"),
+                 plat::LoadError)
+        << faces;
   }
 }
 

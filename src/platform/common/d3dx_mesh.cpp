@@ -110,13 +110,18 @@ bool HasNumberLargerThanFile(const std::string& bytes) {
   return false;
 }
 
-// The tokens of a text X file as Assimp's reader cuts them: ; , { } alone, otherwise runs of
-// anything but white space and those four; comments (# or // to the end of the line) skipped.
-// A quoted string is one token here (it can hold white space and braces).
+// The tokens of a text X file as Assimp's reader (5.2) cuts them: ; , { } alone, otherwise runs
+// of anything but white space and those four; comments (# or // where a token starts) skipped.
+// A quote is an ordinary character, except where the reader reads a texture file name
+// (TextureFilename, a name perhaps, and a brace): there a string runs from quote to quote.
 std::vector<std::string_view> XTokens(std::string_view text) {
   std::vector<std::string_view> out;
   size_t i = 0;
   const auto delimiter = [](char c) { return c == ';' || c == ',' || c == '{' || c == '}'; };
+  const auto textureName = [&](size_t back) {
+    return out.size() >= back &&
+           (out[out.size() - back] == "TextureFilename" || out[out.size() - back] == "TextureFileName");
+  };
   while (i < text.size()) {
     const char c = text[i];
     if (std::isspace(static_cast<unsigned char>(c))) {
@@ -126,7 +131,7 @@ std::vector<std::string_view> XTokens(std::string_view text) {
       i = end == std::string_view::npos ? text.size() : end + 1;
     } else if (delimiter(c)) {
       out.push_back(text.substr(i++, 1));
-    } else if (c == '"') {
+    } else if (c == '"' && !out.empty() && out.back() == "{" && (textureName(2) || textureName(3))) {
       const size_t end = text.find('"', i + 1);
       const size_t stop = end == std::string_view::npos ? text.size() : end + 1;
       out.push_back(text.substr(i, stop - i));
@@ -141,6 +146,25 @@ std::vector<std::string_view> XTokens(std::string_view text) {
   return out;
 }
 
+// Where the reader does not read a texture name, it cuts a quoted text like any other; where
+// it does, it reads the text whole. The reader tells the two places apart by what it is
+// reading, these checks by the tokens before, and the two can disagree (a texture name in an
+// object the reader skips, an odd name between TextureFilename and its brace). Files where that
+// would change the braces or hide a word are refused: a texture name holding a brace or a
+// comment mark, or a quote that opens a token and does not close it (a stray quote once hid a
+// second material list).
+bool HasQuoteReadTwoWays(const std::vector<std::string_view>& t) {
+  for (const std::string_view token : t) {
+    if (token.empty() || token[0] != '"') continue;
+    if (token.size() < 2 || token.back() != '"') return true;
+    const std::string_view inside = token.substr(1, token.size() - 2);
+    if (inside.find_first_of("{}#\"") != std::string_view::npos ||
+        inside.find("//") != std::string_view::npos)
+      return true;
+  }
+  return false;
+}
+
 bool AllDigits(std::string_view t) {
   return !t.empty() &&
          std::all_of(t.begin(), t.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
@@ -152,38 +176,69 @@ std::optional<uint64_t> Whole(std::string_view t) {
   return std::stoull(std::string(t));
 }
 
+// A count as the reader reads it: digits, perhaps after a minus sign, which wraps it round an
+// unsigned int (so "-0" is 0); nothing for anything else or past 18 digits.
+std::optional<uint64_t> ReaderCount(std::string_view t) {
+  const bool negative = !t.empty() && t[0] == '-';
+  const std::optional<uint64_t> value = Whole(negative ? t.substr(1) : t);
+  if (!value || !negative) return value;
+  return uint32_t{0} - static_cast<uint32_t>(*value);
+}
+
+// The start of a mesh as the reader reads it: the vertex count, three numbers a vertex, the
+// face count. `next` is the token after the face count.
+struct MeshStart {
+  uint64_t vertices = 0;
+  uint64_t faces = 0;
+  size_t next = 0;
+};
+
+bool IsNumberToken(std::string_view x) { return x != ";" && x != "," && x != "{" && x != "}"; }
+
+// The next number token from k on, separators skipped; empty at the end or at a brace.
+std::string_view NextNumber(const std::vector<std::string_view>& t, size_t& k) {
+  while (k < t.size() && (t[k] == ";" || t[k] == ",")) ++k;
+  if (k >= t.size() || !IsNumberToken(t[k])) return {};
+  return t[k++];
+}
+
+// The mesh whose "Mesh" token is t[i]; nothing where it does not read that way (the reader's
+// own errors then stand).
+std::optional<MeshStart> ReadMeshStart(const std::vector<std::string_view>& t, size_t i) {
+  size_t k = i + 1;
+  if (k < t.size() && t[k] != "{") ++k;  // a name
+  if (k >= t.size() || t[k++] != "{") return std::nullopt;
+  MeshStart m;
+  const std::optional<uint64_t> vertices = ReaderCount(NextNumber(t, k));
+  if (!vertices) return std::nullopt;
+  m.vertices = *vertices;
+  for (uint64_t n = 0; n < m.vertices * 3; ++n)
+    if (NextNumber(t, k).empty()) return std::nullopt;
+  const std::optional<uint64_t> faces = ReaderCount(NextNumber(t, k));
+  if (!faces) return std::nullopt;
+  m.faces = *faces;
+  m.next = k;
+  return m;
+}
+
 // Assimp's X reader (5.2) does not check a face's vertex indices against the mesh's vertices
 // everywhere, and one past the end had it allocate gigabytes. A mesh whose faces, read as the
-// reader reads them (the vertex count, three numbers a vertex, the face count, then for each
-// face its index count and indices), name a vertex it does not have is refused. Where the
-// mesh does not read that way, Assimp's own errors stand.
+// reader reads them (after the mesh's start, each face's index count and indices), name a
+// vertex it does not have is refused.
 bool HasFaceIndexPastTheVertices(const std::vector<std::string_view>& t) {
-  const auto number = [](std::string_view x) { return x != ";" && x != "," && x != "{" && x != "}"; };
   for (size_t i = 0; i < t.size(); ++i) {
     if (t[i] != "Mesh") continue;
-    size_t k = i + 1;
-    if (k < t.size() && t[k] != "{") ++k;  // a name
-    if (k >= t.size() || t[k++] != "{") continue;
-    // The next number token, separators skipped; empty at the end or at a brace.
-    const auto next = [&]() -> std::string_view {
-      while (k < t.size() && (t[k] == ";" || t[k] == ",")) ++k;
-      if (k >= t.size() || !number(t[k])) return {};
-      return t[k++];
-    };
-    const std::optional<uint64_t> vertices = Whole(next());
-    if (!vertices) continue;
-    bool readable = true;
-    for (uint64_t n = 0; n < *vertices * 3 && readable; ++n) readable = !next().empty();
-    const std::optional<uint64_t> faces = readable ? Whole(next()) : std::nullopt;
-    if (!faces) continue;
-    for (uint64_t f = 0; f < *faces; ++f) {
-      const std::optional<uint64_t> count = Whole(next());
+    const std::optional<MeshStart> mesh = ReadMeshStart(t, i);
+    if (!mesh) continue;
+    size_t k = mesh->next;
+    for (uint64_t f = 0; f < mesh->faces; ++f) {
+      const std::optional<uint64_t> count = Whole(NextNumber(t, k));
       if (!count) break;
       for (uint64_t n = 0; n < *count; ++n) {
-        const std::string_view index = next();
+        const std::string_view index = NextNumber(t, k);
         if (!AllDigits(index)) break;
         const std::optional<uint64_t> value = Whole(index);
-        if (!value || *value >= *vertices) return true;  // past the vertices (or past 18 digits)
+        if (!value || *value >= mesh->vertices) return true;  // past the vertices (or 18 digits)
       }
     }
   }
@@ -197,13 +252,27 @@ bool HasFaceIndexPastTheVertices(const std::vector<std::string_view>& t) {
 // refused.
 bool HasUnreadableMaterialList(const std::vector<std::string_view>& t) {
   const auto at = [&](size_t k) { return k < t.size() ? t[k] : std::string_view(); };
-  int listsInMesh = 0;
+  // A second list in one mesh adds face materials past the mesh's faces, and the reader then
+  // reads faces that are not there. Every list within a mesh's braces counts, also inside an
+  // object the reader skips (a mesh in a mesh, say): the reader may end the skip elsewhere.
   for (size_t i = 0; i < t.size(); ++i) {
-    if (t[i] == "Mesh") listsInMesh = 0;
+    if (t[i] != "Mesh") continue;
+    size_t k = i + 1;
+    if (at(k) != "{") ++k;  // a name
+    if (at(k) != "{") continue;
+    int lists = 0;
+    for (int depth = 0; k < t.size(); ++k) {
+      depth += t[k] == "{" ? 1 : t[k] == "}" ? -1 : 0;
+      if (depth == 0) break;
+      if (t[k] == "MeshMaterialList" && ++lists > 1) return true;
+    }
+    // A mesh without faces takes a list of one face material all the same, and the reader
+    // then reads a face that is not there (a crash).
+    const std::optional<MeshStart> mesh = ReadMeshStart(t, i);
+    if (lists > 0 && mesh && mesh->faces == 0) return true;
+  }
+  for (size_t i = 0; i < t.size(); ++i) {
     if (t[i] != "MeshMaterialList") continue;
-    // A second list in one mesh adds face materials past the mesh's faces, and the reader
-    // then reads faces that are not there.
-    if (++listsInMesh > 1) return true;
     size_t k = i + 1;
     if (at(k) != "{") ++k;  // a name
     if (at(k++) != "{") return true;
@@ -297,6 +366,7 @@ std::unique_ptr<ID3DXMesh> D3DX8::LoadMeshFromX(const std::string& path, DWORD /
     if (bytes.compare(8, 4, "txt ") != 0) throw LoadError(file, "not a text X file");
     if (HasNumberLargerThanFile(bytes)) throw LoadError(file, "a count larger than the file");
     const std::vector<std::string_view> tokens = XTokens(std::string_view(bytes).substr(16));
+    if (HasQuoteReadTwoWays(tokens)) throw LoadError(file, "a quote the X reader could read two ways");
     if (HasUnreadableMaterialList(tokens)) throw LoadError(file, "a material list the X reader cannot take");
     if (HasFaceIndexPastTheVertices(tokens)) {
       throw LoadError(file, "a face names a vertex the mesh does not have");
