@@ -8,4 +8,7 @@ vantor_install_packages test
 vantor_build build/debug -DCMAKE_BUILD_TYPE=Debug -DVANTOR_SANITIZE=ON -DVANTOR_BENCH=OFF
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-xvfb-run -a -s "-screen 0 800x600x24" ctest --test-dir build/debug --output-on-failure -j"$(nproc)" "$@"
+# -noreset on every virtual display: an X server resets when its last client leaves, and a
+# program that connects just then keeps its connection but loses its window (it then draws
+# into nothing, a black screen, for good).
+xvfb-run -a -s "-screen 0 800x600x24 -noreset" ctest --test-dir build/debug --output-on-failure -j"$(nproc)" "$@"

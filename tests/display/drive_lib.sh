@@ -18,7 +18,7 @@ drive_own_display() {
   exe=$1 out=$2
   local mark="${drive_name^^}_DISPLAY"
   if [ "${!mark:-}" != own ]; then
-    exec xvfb-run -a -s "-screen 0 800x600x24" env "$mark=own" "$0" "$exe" "$out"
+    exec xvfb-run -a -s "-screen 0 800x600x24 -noreset" env "$mark=own" "$0" "$exe" "$out"
   fi
   mkdir -p "$out"
   rm -f "$out"/*.png

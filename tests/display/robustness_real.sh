@@ -394,7 +394,7 @@ for ((w = 0; w < workers; w++)); do
   mkdir -p "$out/w$w"
   awk -v n="$workers" -v w="$w" 'NR % n == w' "$cases" >"$out/w$w/cases"
   timeout --kill-after=10 $((total * 70 / workers + 300)) \
-    xvfb-run -a -s "-screen 0 800x600x24" "$self" --worker "$exe" "$out/w$w/cases" "$out/w$w" "$mode" \
+    xvfb-run -a -s "-screen 0 800x600x24 -noreset" "$self" --worker "$exe" "$out/w$w/cases" "$out/w$w" "$mode" \
     >"$out/w$w/worker.log" 2>&1 &
   pids+=($!)
   sleep 2 # xvfb-run -a picks a free display: one at a time

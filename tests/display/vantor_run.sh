@@ -5,7 +5,7 @@
 set -u
 exe=$1
 if [ -z "${VANTOR_OWN_DISPLAY:-}" ]; then
-  VANTOR_OWN_DISPLAY=1 exec xvfb-run -a -s "-screen 0 800x600x24" "$0" "$@"
+  VANTOR_OWN_DISPLAY=1 exec xvfb-run -a -s "-screen 0 800x600x24 -noreset" "$0" "$@"
 fi
 fail() {
   echo "FAIL: $*" >&2

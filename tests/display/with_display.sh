@@ -9,7 +9,7 @@ if [ "${1-}" = "-s" ]; then
   shift 2
 fi
 dir=$(mktemp -d)
-Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$dir/display" 2>"$dir/log" &
+Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$dir/display" 2>"$dir/log" &
 server=$!
 trap 'kill $server 2>/dev/null; wait $server 2>/dev/null; rm -rf "$dir"' EXIT
 for _ in $(seq 200); do
