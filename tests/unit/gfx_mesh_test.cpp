@@ -210,6 +210,46 @@ TEST_F(GfxMesh, CountsLargerThanTheFileAreRefusedWhereverTheyStand) {
   }
 }
 
+// The loader reads a file as Assimp's X reader will, but takes only what the game's meshes are
+// made of, written plainly: where the reader would read a file otherwise than it is written,
+// or trust a count or index that does not fit, the file is refused naming it.
+TEST_F(GfxMesh, OnlyWhatTheReaderReadsAsWrittenLoads) {
+  const std::string tri = "Mesh Tri { 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;2.0;0.0;; 1; 3;0,1,2;;";
+  std::string deep;
+  for (int i = 0; i < 40; ++i) deep += "Frame {";
+  const struct {
+    std::string body;
+    bool loads;
+  } cases[] = {
+      {"template Mesh { <3D82AB44-62DA-11cf-AB39-0020AF71E433> DWORD nVertices; }\n" + tri +
+           " # a comment\n MeshNormals { 1; 0.0;1.0;0.0;; 1; 3;0,0,0;; } }\n",
+       true},
+      {"Material M { 1.0;1.0;1.0;1.0;; 0.0; 0.0;0.0;0.0;; 0.0;0.0;0.0;; TextureFileName { \"t.tga\"; } }\n" +
+           tri + " MeshMaterialList { 1; 1; 0;; {M} } }\n",
+       true},
+      // the reader takes "1,5" for one number (a comma as decimal point)
+      {"Mesh Tri { 3; 0.0;0.0;0.0;, 1,5;0.0;0.0;, 0.0;2.0;0.0;; 1; 3;0,1,2;; }\n", false},
+      {tri + " MeshNormals { 1; 0.0;1.0;0.0;; 1; 3;0,0,1;; } }\n", false},  // normal 1 of one
+      {tri + " MeshTextureCoords { 2; 0.0;0.0;, 1.0;0.0;; } }\n", false},   // two for three
+      {tri + " Odd { } }\n", false},                                        // skipped by the reader
+      {"Mesh Tri { -0; }\n", false},
+      {tri + "\n", false},  // cut short
+      {deep + tri + " }" + std::string(40, '}') + "\n", false},
+  };
+  for (const auto& c : cases) {
+    std::ofstream(dir_.Path("read.x"), std::ios::trunc) << "xof 0303txt 0032\n" << c.body;
+    cMesh mesh;
+    if (c.loads) {
+      EXPECT_NO_THROW(mesh.LoadMesh(dir_.Path("read.x"), dir_.Path("") + "/", device_, d3dx_, "tex.tga"))
+          << c.body;
+    } else {
+      EXPECT_THROW(mesh.LoadMesh(dir_.Path("read.x"), dir_.Path("") + "/", device_, d3dx_, "tex.tga"),
+                   plat::LoadError)
+          << c.body;
+    }
+  }
+}
+
 // A face that names a vertex past the mesh's had Assimp allocate gigabytes: refused.
 TEST_F(GfxMesh, FacesNamingAVertexTheMeshDoesNotHaveAreRefused) {
   std::ofstream(dir_.Path("faces.x")) << "xof 0303txt 0032\nMesh Quad { 4; -1.0;0.0;-1.0;, 1.0;0.0;-1.0;,"
@@ -254,10 +294,10 @@ TEST_F(GfxMesh, MaterialListsTheReaderCannotTakeAreRefused) {
       {"MeshMaterialList Named { 2; 2; 1,0;; // two\n { Red } Material { 0.0;0.0;1.0;1.0;; 1.0;"
        " 0.0;0.0;0.0;; 0.0;0.0;0.0;; TextureFilename { \"a b;c,d.tga\"; } } }",
        true},
-      // a brace in a texture name: read as a string here, as braces where the reader skips it
+      // a brace and a comment mark in a texture name: a string, read whole
       {"MeshMaterialList { 1; 2; 0,0;; Material { 0.0;0.0;1.0;1.0;; 1.0; 0.0;0.0;0.0;;"
-       " 0.0;0.0;0.0;; TextureFilename { \"a { b.tga\"; } } }",
-       false},
+       " 0.0;0.0;0.0;; TextureFilename { \"a { b #c.tga\"; } } }",
+       true},
   };
   for (const auto& c : cases) {
     std::ofstream(dir_.Path("list.x"), std::ios::trunc) << head << c.list << "\n}\n";
