@@ -141,10 +141,18 @@ void cBall::ScoreGoal(double serveX, int16_t& score) {
   if (goalBuffer) goalBuffer->Play(0);
 }
 
-void cBall::Bounce(double z) {
+void cBall::Bounce(double z, int post) {
   Zdir = static_cast<int16_t>(-Zdir);
   bspeed = baspeed;
   Translate_ball(cposx, z);
+  // Off a goal mouth's edge the band is tested on the ball's edge but the set-back is taken
+  // from its centre. Where that leaves the edge short of the band's far side, the ball is
+  // either still in the band (from 64 frames a second at the slowest speed), and the next
+  // sub-step bounces it again, without end, or past the edge in the pocket (from 128). There
+  // the edge is set back by bgap from the band's far side instead.
+  const double D = Diff;
+  if (post < 0 && EdgeB() < -2.5f + Diff) Translate_ball(cposx, -2.5 + D + bgap + 0.125);
+  if (post > 0 && EdgeF() > 2.5f - Diff) Translate_ball(cposx, 2.5 - D - bgap - 0.125);
   if (host != nullptr) host->play_s_fx(4);
 }
 
@@ -159,36 +167,37 @@ void cBall::CheckWalls() {
   const float D = Diff;
   if (cposx < -4.5) ScoreGoal(-2.5, LScore);
   if (cposx > 4.5) ScoreGoal(2.5, RScore);
-  if (cposz < -3) Bounce(-3 + bgap);
-  if (cposz > 3) Bounce(3 - bgap);
+  if (cposz < -3) Bounce(-3 + bgap, 0);
+  if (cposz > 3) Bounce(3 - bgap, 0);
   // The edges of the goal mouths.
   auto minusX = [&] { return -4.5f - D < EdgeL() && EdgeL() < -4.0f; };
   auto plusX = [&] { return 4.0f < EdgeR() && EdgeR() < 4.5f + D; };
   auto nearEdge = [&] { return -2.5f < EdgeB() && EdgeB() < -2.5f + D; };
   auto farEdge = [&] { return 2.5f - D < EdgeF() && EdgeF() < 2.5f; };
-  if (minusX() && nearEdge()) Bounce(-2.5 + bgap);
-  if (minusX() && farEdge()) Bounce(2.5 - bgap);
-  if (plusX() && nearEdge()) Bounce(-2.5 + bgap);
-  if (plusX() && farEdge()) Bounce(2.5 - bgap);
+  if (minusX() && nearEdge()) Bounce(-2.5 + bgap, -1);
+  if (minusX() && farEdge()) Bounce(2.5 - bgap, 1);
+  if (plusX() && nearEdge()) Bounce(-2.5 + bgap, -1);
+  if (plusX() && farEdge()) Bounce(2.5 - bgap, 1);
 }
 
-void cBall::Tablecoll1() {
+// -1 when the ball lies in a corner pocket at the -x end, 1 at the +x end, 0 elsewhere.
+int cBall::PocketEnd() const {
   const float D = Diff;
   const float L = EdgeL(), R = EdgeR(), B = EdgeB(), F = EdgeF();
   const bool minusX = -4.5f - D < L && L < -4.0f;
   const bool plusX = 4.0f < R && R < 4.5f + D;
   const bool nearPocket = -3.0f - D < B && B < -2.5f;
   const bool farPocket = 2.5f < F && F < 3.0f + D;
-  bool right;
-  if (minusX && (nearPocket || farPocket)) {
-    right = true;
-  } else if (plusX && (nearPocket || farPocket)) {
-    right = false;
-  } else {
-    return;
-  }
+  if (minusX && (nearPocket || farPocket)) return -1;
+  if (plusX && (nearPocket || farPocket)) return 1;
+  return 0;
+}
+
+void cBall::Tablecoll1() {
+  const int end = PocketEnd();
+  if (end == 0) return;
   bspeed = baspeed;
-  coll_rPockets(right);
+  coll_rPockets(end < 0);
   if (host != nullptr) host->play_s_fx(1);
 }
 
@@ -203,6 +212,10 @@ void cBall::coll_rPockets(bool Right) {
     Translate_ball(bgap - 4, z);
     Xdir = 1;
   }
+  // Above 128 frames a second bgap is less than the ball's radius and the serve point lies
+  // inside the far end's pocket, which would serve it back on the next frame, and again on
+  // every frame. There the ball's edge, not its centre, is put bgap inside the notch's line.
+  if (PocketEnd() != 0) Translate_ball(Right ? 4 - bgap - 0.125 : bgap - 4 + 0.125, z);
   plat::Randomize();
   bAngle = plat::Rnd() * 40;
   bspeed = bnspeed;

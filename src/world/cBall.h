@@ -62,7 +62,8 @@ class cBall {
   void ReadPosition();
   void CheckWalls();
   void ScoreGoal(double serveX, int16_t& score);
-  void Bounce(double z);
+  void Bounce(double z, int post);  // post: -1 or 1 for a goal mouth's edge at z = -2.5 or 2.5, else 0
+  int PocketEnd() const;
   float EdgeL() const;
   float EdgeR() const;
   float EdgeB() const;
