@@ -1,0 +1,37 @@
+// The bare program the game's start-up and memory are held against: SDL2 initialised, the
+// same full-screen OpenGL 2.1 window as the game's, cleared and swapped once. Started with
+// libvantor_first_present.so preloaded, which notes the time and the peak resident memory
+// at that swap and ends the program; without it, the program ends after the swap.
+#include <SDL.h>
+#include <SDL_opengl.h>
+
+#include <cstdio>
+
+int main(int /*argc*/, char** /*argv*/) {
+  SDL_SetMainReady();
+  if (SDL_Init(SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0 || SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    std::fprintf(stderr, "bare_window: %s\n", SDL_GetError());
+    return 1;
+  }
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+  SDL_Window* window = SDL_CreateWindow("bare", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 800, 600,
+                                        SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN_DESKTOP);
+  SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
+  if (!context) {
+    std::fprintf(stderr, "bare_window: %s\n", SDL_GetError());
+    return 1;
+  }
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  SDL_GL_SwapWindow(window);
+  SDL_GL_DeleteContext(context);
+  SDL_DestroyWindow(window);
+  SDL_Quit();
+  return 0;
+}
