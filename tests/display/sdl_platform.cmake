@@ -12,7 +12,8 @@ set(VANTOR_DISPLAY_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(VANTOR_SDL_TEST_SOURCES
   ${VANTOR_DISPLAY_DIR}/sdl_state_test.cpp
   ${VANTOR_DISPLAY_DIR}/sdl_input_text_test.cpp
-  ${VANTOR_DISPLAY_DIR}/sdl_sound_test.cpp)
+  ${VANTOR_DISPLAY_DIR}/sdl_sound_test.cpp
+  ${VANTOR_DISPLAY_DIR}/sdl_background_test.cpp)
 add_executable(vantor_sdl_tests ${VANTOR_SDL_TEST_SOURCES})
 target_link_libraries(vantor_sdl_tests PRIVATE vantor_platform_sdl GTest::gtest_main)
 # Listed from the sources (gtest_discover_tests would split the environment list).

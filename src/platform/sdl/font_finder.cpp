@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "platform/background.h"
+
 namespace plat::sdl {
 
 namespace {
@@ -95,6 +97,10 @@ FontFile findFontFile(const std::string& family, bool bold) {
   // Fontconfig marks a regular face that it would embolden; SDL_ttf does the emboldening.
   out.syntheticBold = bold && (m.embolden || m.weight < FC_WEIGHT_DEMIBOLD);
   return out;
+}
+
+void loadFontConfigInBackground() {
+  RunInBackground([] { config(); });
 }
 
 int pixelsForPoints(int points) { return (points * 96 + 36) / 72; }

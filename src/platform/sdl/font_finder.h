@@ -20,6 +20,10 @@ inline constexpr const char* kFallbackFamily = "DejaVu Sans";
 // aliases; otherwise the fallback face is used and the first such lookup says so on stderr.
 FontFile findFontFile(const std::string& family, bool bold);
 
+// Starts loading fontconfig's configuration, its font caches and the game's aliases (tens of
+// milliseconds) on the background thread; the first lookup waits for it if it is not done.
+void loadFontConfigInBackground();
+
 // Pixel height of a font of `points` on a 96-dpi screen (18 points are 24 pixels).
 int pixelsForPoints(int points);
 

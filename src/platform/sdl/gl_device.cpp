@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "platform/sdl/font_finder.h"
+#include "platform/sdl/mipmaps.h"
 
 namespace plat::sdl {
 
@@ -560,11 +561,22 @@ TexturePtr GlDevice::CreateTexture(const Image& image, bool mipmaps) {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, mipmaps ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, mipmaps ? GL_TRUE : GL_FALSE);
+  glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_FALSE);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
   // 0xAARRGGBB words, whatever the byte order.
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, image.width, image.height, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
                image.argb);
+  if (mipmaps) {
+    std::vector<uint32_t> level[2];
+    const uint32_t* texels = image.argb;
+    for (int w = image.width, h = image.height, i = 1; w > 1 || h > 1; ++i) {
+      HalveImage(texels, w, h, level[i % 2]);
+      w = std::max(1, w / 2);
+      h = std::max(1, h / 2);
+      texels = level[i % 2].data();
+      glTexImage2D(GL_TEXTURE_2D, i, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, texels);
+    }
+  }
   glBindTexture(GL_TEXTURE_2D, 0);
   if (glGetError() != GL_NO_ERROR) {
     glDeleteTextures(1, &name);
