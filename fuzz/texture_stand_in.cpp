@@ -7,9 +7,8 @@
 
 namespace plat {
 
-TexturePtr D3DX8::CreateTextureFromFileEx(Device& device, const std::string& path, int32_t, int32_t,
-                                          int32_t mipLevels, DWORD, D3DFORMAT, DWORD, DWORD, DWORD,
-                                          D3DCOLOR) {
+TexturePtr D3DX8::MakeTextureFromFile(Device& device, const std::string& path, int32_t, int32_t,
+                                      int32_t mipLevels, DWORD, D3DFORMAT, DWORD, DWORD, DWORD, D3DCOLOR) {
   const std::string file = NormalizePath(path);
   struct stat st {};
   if (stat(file.c_str(), &st) != 0) throw LoadError(file, "file not found");

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/common/texture_cache.h"
 #include "platform/d3d8.h"
 
 namespace plat {
@@ -58,6 +59,10 @@ DecodedImage ResizeImage(const DecodedImage& src, int width, int height);
 // Texels of exactly colorKey's RGB (its alpha ignored when opaque) become transparent black.
 void ApplyColorKey(DecodedImage& image, D3DCOLOR colorKey);
 
+// Decoded pictures are dropped once the textures made from them are uploaded. A process that
+// makes the same textures on device after device (the unit tests) may keep them instead.
+void KeepDecodedPictures(bool keep);
+
 // Turns a game data path into this file system's: backslashes become slashes, and a
 // component whose case differs from what is on disk is matched case-insensitively.
 std::string NormalizePath(const std::string& path);
@@ -92,15 +97,26 @@ class D3DX8 {
   // Texture at the file's own size, full mip chain.
   TexturePtr CreateTextureFromFile(Device& device, const std::string& path);
   // Texture scaled to width × height (D3DX_DEFAULT: the file's size); texels equal to
-  // colorKey (when its alpha is not 0) become transparent black.
+  // colorKey (when its alpha is not 0) become transparent black. A texture this object made
+  // before from the same file, unchanged, with the same arguments and still in use, is
+  // handed out again (common/texture_cache.h).
   TexturePtr CreateTextureFromFileEx(Device& device, const std::string& path, int32_t width, int32_t height,
                                      int32_t mipLevels, DWORD usage, D3DFORMAT format, DWORD pool,
                                      DWORD filter, DWORD mipFilter, D3DCOLOR colorKey);
+  const TextureCache& Textures() const { return textures_; }
   FontPtr CreateFont(Device& device, const FontDesc& desc);
   HRESULT DrawText(Font& font, const char* text, const RECT& rect, DWORD format, D3DCOLOR color);
   // Throws LoadError naming the file when it is missing or not a mesh.
   std::unique_ptr<ID3DXMesh> LoadMeshFromX(const std::string& path, DWORD options, Device& device,
                                            std::vector<D3DXMATERIAL>* materials);
+
+ private:
+  // CreateTextureFromFileEx without the cache: the file read, decoded and uploaded.
+  TexturePtr MakeTextureFromFile(Device& device, const std::string& path, int32_t width, int32_t height,
+                                 int32_t mipLevels, DWORD usage, D3DFORMAT format, DWORD pool, DWORD filter,
+                                 DWORD mipFilter, D3DCOLOR colorKey);
+
+  TextureCache textures_;
 };
 
 }  // namespace plat

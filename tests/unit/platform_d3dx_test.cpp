@@ -3,6 +3,7 @@
 
 #include <SDL.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -154,4 +155,33 @@ TEST(PlatformD3DX, GamePathsUseSlashesAndFindFilesWhateverTheirCase) {
   EXPECT_EQ(AppFile("\\TABLES\\table_sides_TOP.tga"), dir.Path("tables/Table_sides_top.tga"));
   EXPECT_EQ(NormalizePath(dir.Path("") + "/.\\tables\\Table_sides_top.tga"),
             dir.Path("tables/Table_sides_top.tga"));
+}
+
+TEST(PlatformD3DX, TextureAskedForAgainIsTheOneInUseWhileItsFileIsUnchanged) {
+  TempFolder dir;
+  const std::string path = dir.Path("ball1.tga");
+  WriteTga(path, 2, 2, {0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u});
+  plat::testing::TestPlatform platform;
+  plat::testing::RecordingDevice device(&platform);
+  D3DX8 d3dx;
+  TexturePtr first = d3dx.CreateTextureFromFile(device, path);
+  EXPECT_EQ(d3dx.CreateTextureFromFile(device, path), first);
+  EXPECT_EQ(device.texturesCreated, 1u);
+  // Another size of the same file is another texture.
+  TexturePtr scaled = d3dx.CreateTextureFromFileEx(device, path, 4, 4, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
+                                                   D3DPOOL_MANAGED, D3DX_FILTER_LINEAR, D3DX_FILTER_LINEAR, 0);
+  EXPECT_NE(scaled, first);
+  EXPECT_EQ(device.texturesCreated, 2u);
+  // The file rewritten (same length, a later time): its new texels.
+  WriteTga(path, 2, 2, {0xFF0000FFu, 0xFF0000FFu, 0xFF0000FFu, 0xFF0000FFu});
+  std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + std::chrono::seconds(1));
+  TexturePtr rewritten = d3dx.CreateTextureFromFile(device, path);
+  EXPECT_NE(rewritten, first);
+  EXPECT_EQ(static_cast<plat::testing::TestTexture*>(rewritten.get())->Texel(1, 1), 0xFF0000FFu);
+  // A texture nobody holds is not kept: asked for again, it is made again.
+  const auto made = device.texturesCreated;
+  first.reset();
+  rewritten.reset();
+  d3dx.CreateTextureFromFile(device, path);
+  EXPECT_EQ(device.texturesCreated, made + 1);
 }

@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 #include <tuple>
+#include <vector>
 
 #include "platform/d3dx8.h"
 
@@ -18,11 +19,17 @@ namespace {
 struct CachedImage {
   int64_t size = 0;
   int64_t mtime = 0;
-  std::shared_ptr<const DecodedImage> image;
+  std::weak_ptr<const DecodedImage> image;  // dropped once uploaded, unless still used
+  std::shared_ptr<const DecodedImage> kept;  // with KeepDecodedPictures
 };
 
-// Decoded files by path, checked against the file's size and modification time, so that a
-// match started again decodes nothing.
+bool& KeepDecoded() {
+  static bool keep = false;
+  return keep;
+}
+
+// Decoded files by path, checked against the file's size and modification time, so that
+// textures made from one file at the same time decode it once.
 std::map<std::string, CachedImage>& ImageCache() {
   static std::map<std::string, CachedImage> cache;
   return cache;
@@ -87,13 +94,14 @@ std::shared_ptr<const DecodedImage> DecodeFile(const std::string& path) {
   const int64_t mtime = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
   auto& cache = ImageCache();
   auto it = cache.find(path);
-  if (it != cache.end() && it->second.size == st.st_size && it->second.mtime == mtime)
-    return it->second.image;
+  if (it != cache.end() && it->second.size == st.st_size && it->second.mtime == mtime) {
+    if (auto image = it->second.image.lock()) return image;
+  }
 
   SDL_RWops* rw = SDL_RWFromFile(path.c_str(), "rb");
   if (rw == nullptr) throw LoadError(path, SDL_GetError());
   std::shared_ptr<const DecodedImage> image = Decode(rw, path);
-  cache[path] = CachedImage{st.st_size, mtime, image};
+  cache[path] = CachedImage{st.st_size, mtime, image, KeepDecoded() ? image : nullptr};
   return image;
 }
 
@@ -102,13 +110,17 @@ uint32_t Lerp(uint32_t a, uint32_t b, float t) {
   for (int shift = 0; shift < 32; shift += 8) {
     const float ca = static_cast<float>((a >> shift) & 0xFF);
     const float cb = static_cast<float>((b >> shift) & 0xFF);
-    const auto c = static_cast<uint32_t>(std::lround(ca + (cb - ca) * t));
+    // std::lround of a value that is never negative, without the library call: the sum is
+    // exact in double, and truncation is the floor.
+    const auto c = static_cast<uint32_t>(static_cast<double>(ca + (cb - ca) * t) + 0.5);
     out |= (c & 0xFF) << shift;
   }
   return out;
 }
 
 }  // namespace
+
+void KeepDecodedPictures(bool keep) { KeepDecoded() = keep; }
 
 DecodedImage LoadImageFile(const std::string& path) { return *DecodeFile(path); }
 
@@ -127,22 +139,30 @@ DecodedImage ResizeImage(const DecodedImage& src, int width, int height) {
   out.argb.resize(static_cast<size_t>(width) * height);
   const float sx = static_cast<float>(src.width) / static_cast<float>(width);
   const float sy = static_cast<float>(src.height) / static_cast<float>(height);
+  // Where each column samples, worked out once rather than on every row.
+  struct Column {
+    int x0, x1;
+    float tx;
+  };
+  std::vector<Column> columns(static_cast<size_t>(width));
+  for (int x = 0; x < width; ++x) {
+    const float fx =
+        std::clamp((static_cast<float>(x) + 0.5f) * sx - 0.5f, 0.0f, static_cast<float>(src.width - 1));
+    const int x0 = static_cast<int>(fx);
+    columns[static_cast<size_t>(x)] = {x0, std::min(x0 + 1, src.width - 1), fx - static_cast<float>(x0)};
+  }
   for (int y = 0; y < height; ++y) {
     const float fy =
         std::clamp((static_cast<float>(y) + 0.5f) * sy - 0.5f, 0.0f, static_cast<float>(src.height - 1));
     const int y0 = static_cast<int>(fy);
     const int y1 = std::min(y0 + 1, src.height - 1);
     const float ty = fy - static_cast<float>(y0);
+    const uint32_t* row0 = src.argb.data() + static_cast<size_t>(y0) * src.width;
+    const uint32_t* row1 = src.argb.data() + static_cast<size_t>(y1) * src.width;
     for (int x = 0; x < width; ++x) {
-      const float fx =
-          std::clamp((static_cast<float>(x) + 0.5f) * sx - 0.5f, 0.0f, static_cast<float>(src.width - 1));
-      const int x0 = static_cast<int>(fx);
-      const int x1 = std::min(x0 + 1, src.width - 1);
-      const float tx = fx - static_cast<float>(x0);
-      const uint32_t top = Lerp(src.argb[static_cast<size_t>(y0) * src.width + x0],
-                                src.argb[static_cast<size_t>(y0) * src.width + x1], tx);
-      const uint32_t bottom = Lerp(src.argb[static_cast<size_t>(y1) * src.width + x0],
-                                   src.argb[static_cast<size_t>(y1) * src.width + x1], tx);
+      const Column& c = columns[static_cast<size_t>(x)];
+      const uint32_t top = Lerp(row0[c.x0], row0[c.x1], c.tx);
+      const uint32_t bottom = Lerp(row1[c.x0], row1[c.x1], c.tx);
       out.argb[static_cast<size_t>(y) * width + x] = Lerp(top, bottom, ty);
     }
   }
@@ -160,10 +180,9 @@ TexturePtr D3DX8::CreateTextureFromFile(Device& device, const std::string& path)
                                  D3DPOOL_MANAGED, D3DX_FILTER_LINEAR, D3DX_FILTER_LINEAR, 0);
 }
 
-TexturePtr D3DX8::CreateTextureFromFileEx(Device& device, const std::string& path, int32_t width,
-                                          int32_t height, int32_t mipLevels, DWORD /*usage*/,
-                                          D3DFORMAT /*format*/, DWORD /*pool*/, DWORD /*filter*/,
-                                          DWORD /*mipFilter*/, D3DCOLOR colorKey) {
+TexturePtr D3DX8::MakeTextureFromFile(Device& device, const std::string& path, int32_t width, int32_t height,
+                                      int32_t mipLevels, DWORD /*usage*/, D3DFORMAT /*format*/, DWORD /*pool*/,
+                                      DWORD /*filter*/, DWORD /*mipFilter*/, D3DCOLOR colorKey) {
   const std::string file = NormalizePath(path);
   auto decoded = DecodeFile(file);
   const int w = width > 0 ? width : decoded->width;
