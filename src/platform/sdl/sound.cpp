@@ -16,7 +16,7 @@ namespace plat::sdl {
 namespace {
 
 constexpr int kRate = 44100;
-constexpr int kChunkSamples = 1024;
+constexpr int kChunkSamples = 512;  // 11.6 ms of sound between a Play and the mix that has it
 constexpr int kFirstChannels = 16;
 // What a file may decode to: over six minutes of 44.1 kHz stereo, and rates from 4 kHz.
 constexpr uint64_t kMostDecodedBytes = 64u << 20;
