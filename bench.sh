@@ -158,8 +158,8 @@ aggregate), the runs of all benchmarks interleaved at random.
   program's peak resident memory up to that frame (\`VmHWM\`).
 - **\`Game_Load\`, warm caches**: \`Game_Load\` of a one-player match on the OpenGL device,
   run again and again, so that every file is in the page cache and every sound is in
-  the sound device's cache of decoded files; textures are decoded and uploaded anew (the
-  renderer on one thread, as above).
+  the sound device's cache of decoded files, and every texture, its file unchanged, is the
+  one the match before made and still holds (the renderer on one thread, as above).
 - **Reload of the effect buffers**: \`load_s(true)\`, what the 20th counted table or
   racket hit does, on the real SDL2_mixer sound device (dummy driver) with the match
   music playing; 200 reloads a run, each timed. The files come from the device's cache
