@@ -30,6 +30,10 @@ static void* AllocateOrThrow(std::size_t n, std::size_t align = alignof(std::max
   if (void* p = Allocate(n, align)) return p;
   throw std::bad_alloc();
 }
+// Replacing them pairs malloc with free on both sides; from -O1 on, g++ sees operator new's
+// call inlined against our free and takes it for a mismatch.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(std::size_t n) { return AllocateOrThrow(n); }
 void* operator new[](std::size_t n) { return AllocateOrThrow(n); }
 void* operator new(std::size_t n, std::align_val_t a) {
@@ -54,6 +58,7 @@ void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+#pragma GCC diagnostic pop
 void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
