@@ -108,6 +108,8 @@ class Form1 {
   static double ArcSin(double x);
   static double StrikeAngle(double bx, double bz, double x, float c);
   bool FrontHit(cMadrab& racket, bool rightRacket);
+  // The player's controller rumbles: short for his racket's hit, long for a point against him.
+  void Shake(bool rightPlayer, bool goal);
 
   // ---- Menu screens --------------------------------------------------------------------
   cTLSquare logoImage, tlogoImage, menuBackground;
@@ -146,6 +148,7 @@ class Form1 {
     void Reset_var() override { f_.Reset_var(); }
     void play_s_fx(int16_t t) override { f_.play_s_fx(t); }
     void EnableTimer4() override { f_.EnableTimer(f_.Timer4, true); }
+    void OnGoal(bool intoRightGoal) override { f_.Shake(intoRightGoal, true); }
 
    private:
     Form1& f_;
@@ -156,6 +159,10 @@ class Form1 {
     void OnTextInput(const char* utf8) override { f_.Text1.Type(utf8); }
     void OnBackspace() override { f_.Text1.Backspace(); }
     void OnCloseRequest() override { f_.closeRequested_ = true; }
+    // Nobody loses a point to a cable: the match pauses as for a lost device.
+    void OnControllerRemoved() override {
+      if (f_.screenState.empty()) f_.paused = true;
+    }
 
    private:
     Form1& f_;

@@ -3,6 +3,7 @@
 // deterministic test face (testing/).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -21,7 +22,19 @@ class WindowEventSink {
   virtual void OnTextInput(const char* utf8) = 0;  // one or more typed characters
   virtual void OnBackspace() = 0;
   virtual void OnCloseRequest() = 0;  // the window's close button
+  // A game controller was pulled out.
+  virtual void OnControllerRemoved() {}
 };
+
+// The keys one game controller presses on the keyboard: a DIK code for each of its
+// inputs, 0 for none.
+struct PadKeys {
+  uint8_t up = 0, down = 0, left = 0, right = 0;  // D-pad and left stick
+  uint8_t boost = 0;                              // right trigger, either shoulder button
+  uint8_t start = 0, back = 0, a = 0;             // Start, Back (Select), A
+};
+// The keys of the first controller plugged in, of the second, and of every further one.
+using PadLayout = std::array<PadKeys, 3>;
 
 // Thrown to end the program at once (F10, an exit choice, the window's close button, a
 // fatal start-up error); main() catches it, releases everything and exits with `code`.
@@ -55,6 +68,12 @@ class Platform {
   // DirectInput and DirectSound root objects.
   virtual std::unique_ptr<KeyboardDevice> CreateKeyboard() = 0;
   virtual std::unique_ptr<SoundDevice> CreateSoundDevice() = 0;
+
+  // Game controllers press keys through the keyboard device: `layout` says which, from now
+  // on (until it is first called, none). Rumble shakes controller `pad` (0 the first
+  // plugged in) with `strength` 0 … 1 for `ms` milliseconds, when it is there and can.
+  virtual void SetPadLayout(const PadLayout& /*layout*/) {}
+  virtual void Rumble(int /*pad*/, float /*strength*/, uint32_t /*ms*/) {}
 };
 
 // The real face (SDL2 window, OpenGL device, SDL2_mixer sound). `argv0` locates the data.

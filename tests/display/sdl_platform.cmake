@@ -1,8 +1,8 @@
 # Tests of the SDL/OpenGL face of the platform (tests/display/).
 #
 # vantor_sdl_tests needs no display: the key map, the Direct3D → OpenGL state mapping,
-# frame pacing, the string cache, font lookup through fontconfig, and sound on SDL's
-# dummy audio driver.
+# frame pacing, the string cache, font lookup through fontconfig, sound on SDL's
+# dummy audio driver, and game controllers on SDL's virtual joysticks.
 # vantor_display_tests draws through the OpenGL device and reads the pictures back;
 # gl_picture draws the test picture and saves it. Each runs on an Xvfb display of its
 # own (with_display.sh), whatever display ctest itself runs under.
@@ -12,7 +12,8 @@ set(VANTOR_DISPLAY_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(VANTOR_SDL_TEST_SOURCES
   ${VANTOR_DISPLAY_DIR}/sdl_state_test.cpp
   ${VANTOR_DISPLAY_DIR}/sdl_input_text_test.cpp
-  ${VANTOR_DISPLAY_DIR}/sdl_sound_test.cpp)
+  ${VANTOR_DISPLAY_DIR}/sdl_sound_test.cpp
+  ${VANTOR_DISPLAY_DIR}/sdl_controllers_test.cpp)
 add_executable(vantor_sdl_tests ${VANTOR_SDL_TEST_SOURCES})
 target_link_libraries(vantor_sdl_tests PRIVATE vantor_platform_sdl GTest::gtest_main)
 # Listed from the sources (gtest_discover_tests would split the environment list).

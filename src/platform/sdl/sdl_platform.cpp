@@ -1,5 +1,5 @@
 // The real face of the platform: an SDL2 window with an OpenGL 2.1 context, the SDL
-// keyboard, SDL2_mixer sound.
+// keyboard with the game controllers pressing its keys, SDL2_mixer sound.
 #include <SDL.h>
 #include <limits.h>
 #include <unistd.h>
@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "platform/platform.h"
+#include "platform/sdl/game_controllers.h"
 #include "platform/sdl/gl_device.h"
 #include "platform/sdl/key_map.h"
 #include "platform/sdl/sound.h"
@@ -38,6 +39,7 @@ std::string executableFolder(const char* argv0) {
 
 class SdlKeyboard : public KeyboardDevice {
  public:
+  explicit SdlKeyboard(const sdl::GameControllers* pads) : pads_(pads) {}
   HRESULT SetCommonDataFormat(DWORD format) override {
     return format == DIFORMAT_KEYBOARD ? D3D_OK : D3DERR_INVALIDCALL;
   }
@@ -47,8 +49,12 @@ class SdlKeyboard : public KeyboardDevice {
     int count = 0;
     const uint8_t* keys = SDL_GetKeyboardState(&count);
     sdl::fillKeyState(keys, count, state);
+    if (pads_) pads_->PressKeys(state);
     return D3D_OK;
   }
+
+ private:
+  const sdl::GameControllers* pads_;
 };
 
 class SdlPlatform : public Platform {
@@ -58,9 +64,11 @@ class SdlPlatform : public Platform {
     if (SDL_Init(SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
       std::fprintf(stderr, "vantor: SDL_Init: %s\n", SDL_GetError());
     }
+    pads_ = std::make_unique<sdl::GameControllers>(folder_);
   }
 
   ~SdlPlatform() override {
+    pads_.reset();
     if (state_.window) SDL_DestroyWindow(state_.window);
     SDL_Quit();
   }
@@ -100,7 +108,7 @@ class SdlPlatform : public Platform {
   uint32_t GetTickCount() override { return SDL_GetTicks(); }
 
   void PumpEvents(WindowEventSink& sink) override {
-    bool closeAsked = false;
+    bool closeAsked = false, padPulled = false;
     bool minimised = state_.minimised, focusLost = state_.focusLost;
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
@@ -113,6 +121,11 @@ class SdlPlatform : public Platform {
           break;
         case SDL_QUIT:
           closeAsked = true;
+          break;
+        case SDL_CONTROLLERDEVICEADDED:
+        case SDL_CONTROLLERDEVICEREMOVED:
+        case SDL_JOYDEVICEADDED:
+          padPulled |= pads_->HandleEvent(e);
           break;
         case SDL_WINDOWEVENT:
           switch (e.window.event) {
@@ -143,6 +156,7 @@ class SdlPlatform : public Platform {
           break;
       }
     }
+    if (padPulled) sink.OnControllerRemoved();
     if (closeAsked) sink.OnCloseRequest();
   }
 
@@ -196,13 +210,19 @@ class SdlPlatform : public Platform {
     return std::make_unique<sdl::GlDevice>(&state_, context, params);
   }
 
-  std::unique_ptr<KeyboardDevice> CreateKeyboard() override { return std::make_unique<SdlKeyboard>(); }
+  std::unique_ptr<KeyboardDevice> CreateKeyboard() override {
+    return std::make_unique<SdlKeyboard>(pads_.get());
+  }
 
   std::unique_ptr<SoundDevice> CreateSoundDevice() override { return sdl::createSoundDevice(); }
+
+  void SetPadLayout(const PadLayout& layout) override { pads_->SetLayout(layout); }
+  void Rumble(int pad, float strength, uint32_t ms) override { pads_->Rumble(pad, strength, ms); }
 
  private:
   std::string folder_;
   WindowState state_;
+  std::unique_ptr<sdl::GameControllers> pads_;
 };
 
 }  // namespace

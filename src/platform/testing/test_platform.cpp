@@ -35,6 +35,10 @@ class ScriptedKeyboard : public KeyboardDevice {
   HRESULT Acquire() override { return D3D_OK; }
   HRESULT GetDeviceStateKeyboard(uint8_t* state) override {
     std::memcpy(state, platform_->keys.data(), 256);
+    for (size_t slot = 0; slot < platform_->pads.size(); ++slot) {
+      const auto& pad = platform_->pads[slot];
+      if (pad) PressPadKeys(*pad, KeysOfSlot(platform_->padLayout, static_cast<int>(slot)), state);
+    }
     return D3D_OK;
   }
 
@@ -388,6 +392,10 @@ void TestPlatform::PumpEvents(WindowEventSink& sink) {
       sink.OnTextInput(t.c_str());
     }
   }
+  if (padPulled) {
+    padPulled = false;
+    sink.OnControllerRemoved();
+  }
   if (closeRequested) {
     closeRequested = false;
     sink.OnCloseRequest();
@@ -418,6 +426,12 @@ std::unique_ptr<Device> TestPlatform::CreateDevice(D3DDEVTYPE type, DWORD behavi
 std::unique_ptr<KeyboardDevice> TestPlatform::CreateKeyboard() { return std::make_unique<ScriptedKeyboard>(this); }
 
 std::unique_ptr<SoundDevice> TestPlatform::CreateSoundDevice() { return std::make_unique<TestSoundDevice>(this); }
+
+void TestPlatform::Rumble(int pad, float strength, uint32_t ms) {
+  if (pad >= 0 && static_cast<size_t>(pad) < pads.size() && pads[static_cast<size_t>(pad)]) {
+    rumbles.push_back({pad, strength, ms, now});
+  }
+}
 
 void TestPlatform::Advance(double ms) {
   clockFraction += ms;
