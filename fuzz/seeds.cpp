@@ -407,17 +407,38 @@ void MeshSeeds(const fs::path& data, const fs::path& out) {
   Write(out / "small.x", Bytes(small.begin(), small.end()));
 }
 
+// ---------------------------------------------------------------------------------------------
+// Controller mappings (gamecontrollerdb.txt)
+
+void MappingSeeds(const fs::path& out) {
+  const std::string pads =
+      "# Game controller mappings\n"
+      "03000000de280000ff11000001000000,Steam Virtual Gamepad,a:b0,b:b1,back:b6,dpdown:h0.4,dpleft:h0.8,"
+      "dpright:h0.2,dpup:h0.1,leftshoulder:b4,leftstick:b8,lefttrigger:a2,leftx:a0,lefty:a1,"
+      "rightshoulder:b5,rightstick:b9,righttrigger:a5,rightx:a3,righty:a4,start:b7,x:b2,y:b3,"
+      "platform:Linux,\n"
+      "030000005e0400008e02000010010000,Xbox 360 Controller,a:b0,b:b1,back:b6,dpdown:h0.4,dpleft:h0.8,"
+      "dpright:h0.2,dpup:h0.1,guide:b8,leftshoulder:b4,lefttrigger:+a2,leftx:a0,lefty:a1~,"
+      "rightshoulder:b5,righttrigger:-a5,start:b7,hint:!SDL_GAMECONTROLLER_USE_BUTTON_LABELS:=1,"
+      "platform:Linux,\r\n"
+      "03000000aaaa0000bbbb000000000000,Windows only,a:b0,platform:Windows,\n";
+  Write(out / "pads.txt", Bytes(pads.begin(), pads.end()));
+  const std::string bare = "05000000cccc0000dddd000001000000,Bare pad,a:b0,dpup:-a1,dpdown:+a1";
+  Write(out / "bare.txt", Bytes(bare.begin(), bare.end()));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 3) Die("usage: vantor_fuzz_seeds <build folder with the data> <output folder>");
   const fs::path data = argv[1], out = argv[2];
-  for (const char* target : {"texture", "sound", "mesh"}) {
+  for (const char* target : {"texture", "sound", "mesh", "mapping"}) {
     fs::remove_all(out / target);
     fs::create_directories(out / target);
   }
   TextureSeeds(data, out / "texture");
   SoundSeeds(data, out / "sound");
   MeshSeeds(data, out / "mesh");
+  MappingSeeds(out / "mapping");
   return 0;
 }

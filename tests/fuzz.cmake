@@ -5,7 +5,7 @@
 set(VANTOR_FUZZ_BUILD ${CMAKE_BINARY_DIR}/fuzz)
 add_test(NAME fuzz_build COMMAND ${PROJECT_SOURCE_DIR}/fuzz/build.sh ${VANTOR_FUZZ_BUILD} ${VANTOR_DATA_DIR})
 set_tests_properties(fuzz_build PROPERTIES LABELS fuzz TIMEOUT 600 COST 800 FIXTURES_SETUP vantor_fuzz)
-foreach(target texture sound mesh)
+foreach(target texture sound mesh mapping)
   add_test(NAME fuzz_${target} COMMAND ${PROJECT_SOURCE_DIR}/fuzz/run.sh ${VANTOR_FUZZ_BUILD} ${target} 30)
   # One at a time: each takes a whole core.
   set_tests_properties(fuzz_${target} PROPERTIES LABELS fuzz TIMEOUT 180 FIXTURES_REQUIRED vantor_fuzz
