@@ -59,6 +59,9 @@ reload_worst=$(get BM_EffectReload/iterations:200/manual_time_median worst_us)
 reload_worst_cpu=$(get BM_EffectReload/iterations:200/manual_time_median worst_cpu_us)
 match_rss=$(get BM_WholeMatchPeakMemory/iterations:1/manual_time_median peak_rss_MiB)
 match_frames=$(calc %.0f "$(get BM_WholeMatchPeakMemory/iterations:1/manual_time_median frames)")
+pads_ns=$(get BM_ControllerPoll/2_median cpu_time)
+pads_none_ns=$(get BM_ControllerPoll/0_median cpu_time)
+pads_allocs=$(calc %.0f "$(get BM_ControllerPoll/2_median allocs_per_frame)")
 
 verdict() { awk "BEGIN { print ($1) ? \"met\" : \"**missed**\" }"; }
 cpu_model=$(grep -m1 '^model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
@@ -90,6 +93,7 @@ aggregate), the runs of all benchmarks interleaved at random.
 | Reload of the effect buffers at the 20th counted effect | $(calc %.1f "$reload") µs (worst of 200: $(calc %.0f "$reload_worst") µs, of which $(calc %.0f "$reload_worst_cpu") µs the thread's own work) | under 0.2 ms | $(verdict "$reload < 200") |
 | Peak resident memory, a whole match ($match_frames frames) | $(calc %.1f "$match_rss") MiB | | |
 | Peak resident memory of the real program up to its first frame | $(calc %.1f "$startup_rss") MiB | | |
+| Game controllers per match frame (two attached: the event pump's update of both, the frame's two keyboard reads) | $(calc %.0f "$pads_ns") ns CPU (none attached: $(calc %.0f "$pads_none_ns") ns), $pads_allocs heap allocations | under 5 µs | $(verdict "$pads_ns < 5000") |
 | Input to screen | a key down before a frame's key read moves the racket in that frame's picture (test \`MatchInputLatency.KeyDownBeforeTheFramesKeyReadMovesTheRacketInThatFrame\`) | same frame | met |
 
 ## Machine
@@ -173,6 +177,17 @@ aggregate), the runs of all benchmarks interleaved at random.
   take well under a second. The figure is its \`VmHWM\` at the end. A whole match drawn
   by the software renderer would take as long as drawing ~11 000 frames; the renderer's
   own memory shows in the start-up figure.
+- **Game controllers per match frame** (\`bench/controller_bench.cpp\`,
+  \`BM_ControllerPoll/2\`): the SDL face's controllers (\`platform/sdl/game_controllers.h\`)
+  with two of SDL's virtual controllers plugged in, the match's keys in force, a stick,
+  a trigger and a button held; each iteration is what controllers add to a match frame:
+  \`SDL_JoystickUpdate\` (the part of the frame's event pump that reads them) and two
+  keyboard reads (\`Check_Keys\` reads the keys twice), each pressing both controllers'
+  keys into the 256-byte state. \`BM_ControllerPoll/0\` is the same with none plugged in.
+  A real controller's update reads its device file instead (one \`read\` until it would
+  block), which the virtual one does not; the keyboard reads are the same. The test
+  \`MatchHotPath.SteadyFramesWithControllersAllocateNothing\` fails on any allocation in a
+  match frame with two controllers playing.
 - **Input to screen**: \`tests/unit/match_input_latency_test.cpp\` (in \`vantor_tests\`,
   run by \`./test.sh\`): on the recording device, Up is pressed before a \`Pass\`; the
   right racket's top face as drawn in that frame's log is where the racket now stands,
