@@ -195,13 +195,27 @@ TEST(Controllers, PlayTheMenusAndAMatchExactlyAsTheirKeysDo) {
   EXPECT_EQ(at(kRunFrames - 1).bfindex, 2);
 }
 
-TEST(Controllers, PullingOneOutPausesAMatchAndPluggedBackItPlaysOn) {
+namespace {
+
+// A match started with two controllers plugged in.
+struct PadMatch {
   Rig rig;
   TestPlatform& p = rig.platform;
   Form1& f = *rig.form;
-  p.PlugPad(0);
-  p.PlugPad(1);
-  rig.Start({.onePlayer = false});
+  explicit PadMatch(bool onePlayer) {
+    p.PlugPad(0);
+    p.PlugPad(1);
+    rig.Start({.onePlayer = onePlayer});
+  }
+};
+
+}  // namespace
+
+TEST(Controllers, PullingOneOutPausesAMatchAndPluggedBackItPlaysOn) {
+  PadMatch m(false);
+  Rig& rig = m.rig;
+  TestPlatform& p = m.p;
+  Form1& f = m.f;
   rig.PlayIntro();
   rig.Frames(20);
   p.pads[1]->up = true;  // the left player holds W ...
@@ -238,12 +252,9 @@ TEST(Controllers, PullingOneOutPausesAMatchAndPluggedBackItPlaysOn) {
 TEST(Controllers, HitsAndGoalsRumbleThePlayerConcerned) {
   for (const bool onePlayer : {false, true}) {
     SCOPED_TRACE(onePlayer ? "one player" : "two players");
-    Rig rig;
-    TestPlatform& p = rig.platform;
-    Form1& f = *rig.form;
-    p.PlugPad(0);
-    p.PlugPad(1);
-    rig.Start({.onePlayer = onePlayer});
+    PadMatch m(onePlayer);
+    TestPlatform& p = m.p;
+    Form1& f = m.f;
     f.FPS_Current = 50;
     auto rumbles = [&](int pad, uint32_t ms) {
       return std::count_if(p.rumbles.begin(), p.rumbles.end(),
