@@ -1,7 +1,7 @@
 // The headless test face of the platform: a recording device that keeps every call and
 // the resulting state, a virtual millisecond clock that Present advances by one refresh,
-// a scripted keyboard, controllers and typing, a silent sound device that records what was played,
-// a fake display-mode list and a message box that records.
+// a scripted keyboard, controllers and typing, a silent sound device that records what
+// was played, a fake display-mode list and a message box that records.
 #pragma once
 
 #include <array>
