@@ -30,6 +30,9 @@ static void* AllocateOrThrow(std::size_t n, std::size_t align = alignof(std::max
   if (void* p = Allocate(n, align)) return p;
   throw std::bad_alloc();
 }
+// The replacements below pair malloc with free throughout; once inlined, GCC sees a
+// `new` meet `free` and would warn of a mismatch that is not there.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(std::size_t n) { return AllocateOrThrow(n); }
 void* operator new[](std::size_t n) { return AllocateOrThrow(n); }
 void* operator new(std::size_t n, std::align_val_t a) {
