@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/packages.sh
-vantor_install_packages
+vantor_install_packages bench
 vantor_build build/bench -DCMAKE_BUILD_TYPE=Release -DVANTOR_TESTS=OFF -DVANTOR_BENCH=ON
 
 reps=${BENCH_REPETITIONS:-10}
