@@ -108,14 +108,26 @@ class Mixer {
 };
 
 // One voice. Stop keeps the position (as DirectSound does); Play goes on from there.
-class MixerBuffer : public SoundBuffer {
+class MixerBuffer : public SoundBuffer, private SoundLevels::Voice {
  public:
-  MixerBuffer(std::shared_ptr<Mixer> mixer, Mix_Chunk* chunk)
-      : mixer_(std::move(mixer)), chunk_(chunk), channel_(mixer_->takeChannel()) {}
-  ~MixerBuffer() override { mixer_->giveBack(channel_); }
+  MixerBuffer(std::shared_ptr<Mixer> mixer, Mix_Chunk* chunk, std::shared_ptr<SoundLevels> levels)
+      : mixer_(std::move(mixer)), chunk_(chunk), channel_(mixer_->takeChannel()), levels_(std::move(levels)) {
+    if (levels_) {
+      levels_->join(this);
+      applyLevels();
+    }
+  }
+  ~MixerBuffer() override {
+    if (levels_) levels_->leave(this);
+    mixer_->giveBack(channel_);
+  }
 
   HRESULT Play(DWORD flags) override {
     const bool looping = (flags & DSBPLAY_LOOPING) != 0;
+    if (looping != music_) {
+      music_ = looping;
+      applyLevels();
+    }
     if (channel_ < 0 || !chunk_) {
       silentPlaying_ = looping;
       return D3D_OK;
@@ -136,10 +148,8 @@ class MixerBuffer : public SoundBuffer {
 
   HRESULT SetVolume(int32_t hundredthsOfDb) override {
     if (hundredthsOfDb > 0 || hundredthsOfDb < -10000) return D3DERR_INVALIDCALL;
-    if (channel_ >= 0) {
-      const double gain = VolumeToGain(hundredthsOfDb);
-      Mix_Volume(channel_, static_cast<int>(std::lround(MIX_MAX_VOLUME * gain)));
-    }
+    gain_ = VolumeToGain(hundredthsOfDb);
+    applyLevels();
     return D3D_OK;
   }
 
@@ -149,30 +159,55 @@ class MixerBuffer : public SoundBuffer {
   }
 
  private:
+  // The game's own volume times the player's level for music or effects.
+  void applyLevels() override {
+    if (channel_ < 0) return;
+    const double gain = gain_ * (levels_ ? levels_->factor(music_) : 1.0);
+    Mix_Volume(channel_, static_cast<int>(std::lround(MIX_MAX_VOLUME * gain)));
+  }
+
   std::shared_ptr<Mixer> mixer_;
   Mix_Chunk* chunk_;
   int channel_;
+  std::shared_ptr<SoundLevels> levels_;
+  double gain_ = 1.0;
+  bool music_ = false;
   bool silentPlaying_ = false;
 };
 
 class MixerSoundDevice : public SoundDevice {
  public:
-  MixerSoundDevice() : mixer_(std::make_shared<Mixer>()) {}
+  explicit MixerSoundDevice(std::shared_ptr<SoundLevels> levels)
+      : mixer_(std::make_shared<Mixer>()), levels_(std::move(levels)) {}
 
   HRESULT SetCooperativeLevel(uintptr_t, DWORD) override { return D3D_OK; }
 
   SoundBufferPtr CreateSoundBufferFromFile(const std::string& path, DWORD) override {
     Mix_Chunk* chunk = mixer_->load(path);
-    return std::make_unique<MixerBuffer>(mixer_, chunk);
+    return std::make_unique<MixerBuffer>(mixer_, chunk, levels_);
   }
 
  private:
   std::shared_ptr<Mixer> mixer_;
+  std::shared_ptr<SoundLevels> levels_;
 };
 
 }  // namespace
 
-std::unique_ptr<SoundDevice> createSoundDevice() { return std::make_unique<MixerSoundDevice>(); }
+void SoundLevels::set(int musicPercent, int effectsPercent, bool muted) {
+  music_ = std::clamp(musicPercent, 0, 100);
+  effects_ = std::clamp(effectsPercent, 0, 100);
+  muted_ = muted;
+  for (Voice* v : voices_) v->applyLevels();
+}
+
+double SoundLevels::factor(bool music) const { return muted_ ? 0.0 : (music ? music_ : effects_) / 100.0; }
+
+void SoundLevels::leave(Voice* voice) { std::erase(voices_, voice); }
+
+std::unique_ptr<SoundDevice> createSoundDevice(std::shared_ptr<SoundLevels> levels) {
+  return std::make_unique<MixerSoundDevice>(std::move(levels));
+}
 
 namespace {
 
