@@ -1,12 +1,14 @@
 #!/bin/sh
 # The 800 × 600 back buffer on a 1280 × 720 desktop is scaled to 960 × 720, centred
-# between black bars. Run on a 1280 × 720 X display (with_display.sh -s 1280x720).
+# between black bars. Without a window manager the full-screen window keeps its first
+# size, 800 × 600: the picture then fills that window. Run on a 1280 × 720 X display
+# (with_display.sh -s 1280x720).
 #   letterbox_test.sh path/to/gl_picture work-folder
 set -eu
 picture=$1
 out=$2/letterbox
 mkdir -p "$out"
-rm -f "$out/back_buffer.png"
+rm -f "$out/back_buffer.png" "$out/bare_back_buffer.png"
 # Without a window manager a full-screen window keeps its own size.
 openbox >/dev/null 2>&1 &
 wm=$!
@@ -23,8 +25,22 @@ sleep 1
 import -window root "$out/desktop.png"
 wait $app
 
+# The same picture without a window manager, the window's place on the desktop asked of X.
+kill $wm
+wait $wm 2>/dev/null
+"$picture" "$out/bare_back_buffer.png" 4 &
+app=$!
+for _ in $(seq 100); do
+  [ -s "$out/bare_back_buffer.png" ] && break
+  sleep 0.1
+done
+sleep 1
+geometry=$(xdotool search --name 'VANTOR!' getwindowgeometry --shell 2>/dev/null | tr '\n' ' ')
+import -window root "$out/bare_desktop.png"
+wait $app
+
 pixel() {
-  convert "$out/desktop.png" -format "%[fx:round(255*p{$1,$2}.r)],%[fx:round(255*p{$1,$2}.g)],%[fx:round(255*p{$1,$2}.b)]" info:
+  convert "${desktop:-$out/desktop.png}" -format "%[fx:round(255*p{$1,$2}.r)],%[fx:round(255*p{$1,$2}.g)],%[fx:round(255*p{$1,$2}.b)]" info:
 }
 status=0
 check() {
@@ -39,4 +55,14 @@ check 1200 360 0,0,0 "right bar"
 check 170 360 32,48,64 "back buffer's left edge"
 check 1110 700 32,48,64 "back buffer's bottom-right corner"
 check 976 108 255,0,0 "the red rectangle at (680, 90) of the back buffer, scaled by 1.2"
+
+desktop=$out/bare_desktop.png
+eval "$geometry"
+if [ "${WIDTH:-}" != 800 ] || [ "${HEIGHT:-}" != 600 ]; then
+  echo "without a window manager: window geometry '$geometry', want 800 × 600"
+  exit 1
+fi
+check $((X + 5)) $((Y + 300)) 32,48,64 "without a window manager: the back buffer's left edge at the window's"
+check $((X + 795)) $((Y + 595)) 32,48,64 "without a window manager: the back buffer's bottom-right corner at the window's"
+check $((X + 690)) $((Y + 100)) 255,0,0 "without a window manager: the red rectangle, not scaled"
 exit $status

@@ -124,15 +124,17 @@ GlDevice::GlDevice(WindowState* state, SDL_GLContext context, const D3DPRESENT_P
   glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, GL_TRUE);
   glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_FALSE);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  glEnable(GL_MULTISAMPLE);  // where the window has sample buffers: smooth edges
   glEnableClientState(GL_VERTEX_ARRAY);
   autoDepth_ = params.EnableAutoDepthStencil;
+  // Four samples a pixel for smooth edges, where the driver has them.
+  msaa_ = std::make_unique<MultisampleTarget>(4);
   resetState();
   updateViewport();
 }
 
 GlDevice::~GlDevice() {
   SDL_GL_MakeCurrent(window_->window, context_);
+  msaa_.reset();
   std::vector<uint32_t> textures;
   textCache_.clear(&textures);
   if (!textures.empty()) glDeleteTextures(static_cast<GLsizei>(textures.size()), textures.data());
@@ -240,6 +242,7 @@ void GlDevice::updateViewport() {
   int w = 0, h = 0;
   drawableSize(&w, &h);
   if (w <= 0 || h <= 0) w = backWidth_, h = backHeight_;
+  msaa_->drawInto(w, h);
   viewport_ = letterbox(w, h, backWidth_, backHeight_);
   glViewport(viewport_.x, viewport_.y, viewport_.width, viewport_.height);
   const double scale = static_cast<double>(viewport_.height) / backHeight_;
@@ -314,6 +317,7 @@ void GlDevice::waitForRefresh() {
 
 HRESULT GlDevice::Present() {
   if (pacing_) waitForRefresh();
+  msaa_->resolve();
   // Some swaps (an off-screen surface) do not flush the frame's queued work; without this
   // the renderer's queue, and the memory it holds, grows with every frame.
   glFlush();

@@ -14,6 +14,7 @@
 #include "platform/d3d8.h"
 #include "platform/sdl/frame_pacer.h"
 #include "platform/sdl/gl_translate.h"
+#include "platform/sdl/multisample.h"
 #include "platform/sdl/text_cache.h"
 
 namespace plat::sdl {
@@ -115,6 +116,12 @@ class GlDevice : public Device {
   int backHeight() const { return backHeight_; }
   // Window pixels per back-buffer pixel: text is rasterised at its size times this.
   double textScale() const { return textScale_; }
+  // Samples a pixel of the frames drawn (0: one, the window's own buffer).
+  int samples() const { return msaa_ ? msaa_->samples() : 0; }
+  // The frame so far into the window's back buffer, for reading it back.
+  void resolve() {
+    if (msaa_) msaa_->resolve();
+  }
 
  private:
   enum class Mode { None, World, Screen };
@@ -148,6 +155,7 @@ class GlDevice : public Device {
   int checkedPresents_ = 0;
   int64_t vsyncCheckStart_ = 0;
   PFNGLSECONDARYCOLORPOINTERPROC glSecondaryColorPointer_ = nullptr;
+  std::unique_ptr<MultisampleTarget> msaa_;
 
   // Direct3D state.
   std::array<DWORD, kRenderStateCount> renderState_{};

@@ -102,14 +102,11 @@ class SdlPlatform : public Platform {
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    // Four samples a pixel for smooth edges; without them where the driver has none, then
-    // with a smaller depth buffer.
-    for (const auto& [samples, depth] : {std::pair{4, 24}, {0, 24}, {0, 16}}) {
-      SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, samples > 0 ? 1 : 0);
-      SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, samples);
-      SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    state_.window = createWindow(caption);
+    if (!state_.window) {
+      SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
       state_.window = createWindow(caption);
-      if (state_.window) break;
     }
     if (!state_.window) throw std::runtime_error(std::string("cannot open the window: ") + SDL_GetError());
     SDL_SetWindowMinimumSize(state_.window, kSmallestWindowWidth, kSmallestWindowHeight);
