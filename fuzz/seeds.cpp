@@ -427,12 +427,27 @@ void MappingSeeds(const fs::path& out) {
   Write(out / "bare.txt", Bytes(bare.begin(), bare.end()));
 }
 
+// ---------------------------------------------------------------------------------------------
+// Settings: a file as the game writes it, one with every kind of value wrong, and a command line.
+
+void SettingsSeeds(const fs::path& out) {
+  auto write = [&](const char* name, const std::string& text) { Write(out / name, Bytes(text.begin(), text.end())); };
+  write("written.ini",
+        "; Vantor's settings, written by the game when they change.\n[window]\nfullscreen = false\nwidth = 1000\n"
+        "height = 500\n\n[sound]\nmusic = 35\neffects = 0\nmute = true\n\n[names]\nleft = \" A \\;B \\\"q\\\" \"\n"
+        "right = \"Zo\xc3\xab\"\n");
+  write("damaged.ini",
+        "[window]\nfullscreen = maybe\nwidth = 99999\n[sound]\nmusic = -1\nvolume = 3\n[names]\nright = BOB\n"
+        "left = \"\\x\"\nno line\n");
+  write("command_line", "--windowed\n--mute\n--data\n/tmp");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 3) Die("usage: vantor_fuzz_seeds <build folder with the data> <output folder>");
   const fs::path data = argv[1], out = argv[2];
-  for (const char* target : {"texture", "sound", "mesh", "mapping"}) {
+  for (const char* target : {"texture", "sound", "mesh", "mapping", "settings"}) {
     fs::remove_all(out / target);
     fs::create_directories(out / target);
   }
@@ -440,5 +455,6 @@ int main(int argc, char** argv) {
   SoundSeeds(data, out / "sound");
   MeshSeeds(data, out / "mesh");
   MappingSeeds(out / "mapping");
+  SettingsSeeds(out / "settings");
   return 0;
 }
