@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -57,7 +60,27 @@ class Sound : public ::testing::Test {
     return path;
   }
 
+  // What `play` makes the mixer write, as 16-bit samples (SDL's disk driver).
+  std::vector<int16_t> Mixed(const std::function<void()>& play) {
+    const std::string out = folder_ + "/mix" + std::to_string(mixes_++) + ".raw";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", out.c_str(), 1);
+    play();
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    std::ifstream in(out, std::ios::binary);
+    std::vector<int16_t> samples;
+    int16_t v;
+    while (in.read(reinterpret_cast<char*>(&v), 2)) samples.push_back(v);
+    return samples;
+  }
+  static int Peak(const std::vector<int16_t>& s, size_t from, size_t to) {
+    int peak = 0;
+    for (size_t i = from; i < std::min(to, s.size()); ++i) peak = std::max(peak, std::abs(int{s[i]}));
+    return peak;
+  }
+
   std::string folder_;
+  int mixes_ = 0;
 };
 
 TEST_F(Sound, MissingOrBrokenFilesAreLoadErrorsNamingTheFile) {
@@ -143,6 +166,47 @@ TEST_F(Sound, VolumeInHundredthsOfADecibelScalesTheMix) {
   auto buffer = device->CreateSoundBufferFromFile(Wav("x.wav", 10), 0);
   EXPECT_EQ(buffer->SetVolume(1), D3DERR_INVALIDCALL);
   EXPECT_EQ(buffer->SetVolume(-10001), D3DERR_INVALIDCALL);
+}
+
+TEST_F(Sound, PlayersLevelsScaleMusicAndEffectsOnTopOfTheGamesVolumeAndMuteAtOnce) {
+  const std::string tone = Wav("tone.wav", 100);
+  const std::string effect = Wav("effect.wav", 250);
+  // The game's own volume alone, then with the player's levels: music (looping) at 50 %
+  // over the game's −600 (0.50), an effect at 25 %; after 0.3 s, everything muted.
+  auto mix = [&](std::shared_ptr<sdl::SoundLevels> levels) {
+    return Mixed([&] {
+      auto device = sdl::createSoundDevice(levels);
+      auto music = device->CreateSoundBufferFromFile(tone, 0);
+      music->SetVolume(-600);
+      music->Play(DSBPLAY_LOOPING);
+      SDL_Delay(300);
+      if (levels) levels->set(50, 25, true);
+      SDL_Delay(300);
+    });
+  };
+  auto effectMix = [&](std::shared_ptr<sdl::SoundLevels> levels) {
+    return Mixed([&] {
+      auto device = sdl::createSoundDevice(levels);
+      auto fx = device->CreateSoundBufferFromFile(effect, 0);
+      fx->Play(0);
+      SDL_Delay(200);
+    });
+  };
+  const auto game = mix(nullptr);
+  auto levels = std::make_shared<sdl::SoundLevels>();
+  levels->set(50, 25, false);
+  const auto player = mix(levels);
+  const size_t third = 44100 * 2 / 10;  // 0.1 s of stereo samples
+  ASSERT_GT(Peak(game, 0, 2 * third), 4000) << "the music reached the mix";
+  EXPECT_NEAR(static_cast<double>(Peak(player, 0, 2 * third)) / Peak(game, 0, 2 * third), 0.50, 0.04);
+  EXPECT_EQ(Peak(player, 4 * third, player.size()), 0) << "muted at once";
+
+  const auto fullEffect = effectMix(nullptr);
+  levels->set(50, 25, false);
+  const auto quietEffect = effectMix(levels);
+  ASSERT_GT(Peak(fullEffect, 0, fullEffect.size()), 10000);
+  EXPECT_NEAR(static_cast<double>(Peak(quietEffect, 0, quietEffect.size())) / Peak(fullEffect, 0, fullEffect.size()),
+              0.25, 0.03);
 }
 
 }  // namespace
