@@ -183,6 +183,8 @@ class SdlPlatform : public Platform {
       }
     }
     if (padPulled) sink.OnControllerRemoved();
+    // A Return let go while the window had no focus sent no event of its own.
+    if (state_.hideReturn && !SDL_GetKeyboardState(nullptr)[SDL_SCANCODE_RETURN]) state_.hideReturn = false;
     if (sizeChangedAt_ != 0 && SDL_GetTicks() - sizeChangedAt_ >= kSizeSettlesMs) {
       sizeChangedAt_ = 0;
       ReportPreferences();
@@ -270,10 +272,23 @@ class SdlPlatform : public Platform {
       return SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 800, 600,
                               SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN_DESKTOP);
     }
-    return SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                            std::max(preferences_.windowWidth, kSmallestWindowWidth),
-                            std::max(preferences_.windowHeight, kSmallestWindowHeight),
+    int width, height;
+    windowSize(&width, &height);
+    return SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
                             SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE);
+  }
+
+  // The player's window size, within the desktop's room for windows.
+  void windowSize(int* width, int* height) const {
+    *width = std::max(preferences_.windowWidth, kSmallestWindowWidth);
+    *height = std::max(preferences_.windowHeight, kSmallestWindowHeight);
+    SDL_Rect room;
+    const int display = state_.window ? std::max(SDL_GetWindowDisplayIndex(state_.window), 0) : 0;
+    if (SDL_GetDisplayUsableBounds(display, &room) == 0 && room.w >= kSmallestWindowWidth &&
+        room.h >= kSmallestWindowHeight) {
+      *width = std::min(*width, room.w);
+      *height = std::min(*height, room.h);
+    }
   }
 
   // Keys of the player's own, never of the game: F11 and Alt+Enter toggle full screen; M
@@ -315,8 +330,9 @@ class SdlPlatform : public Platform {
     } else {
       SDL_SetWindowFullscreen(w, 0);
       SDL_SetWindowResizable(w, SDL_TRUE);
-      SDL_SetWindowSize(w, std::max(preferences_.windowWidth, kSmallestWindowWidth),
-                        std::max(preferences_.windowHeight, kSmallestWindowHeight));
+      int width, height;
+      windowSize(&width, &height);
+      SDL_SetWindowSize(w, width, height);
       SDL_SetWindowPosition(w, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
       SDL_ShowCursor(SDL_ENABLE);
     }
