@@ -8,40 +8,37 @@ set -eu
 picture=$1
 out=$2/letterbox
 mkdir -p "$out"
-rm -f "$out/back_buffer.png" "$out/bare_back_buffer.png"
+rm -f "$out"/*.png
 # Without a window manager a full-screen window keeps its own size.
 openbox >/dev/null 2>&1 &
 wm=$!
 trap 'kill $wm 2>/dev/null || true' EXIT
 sleep 1
-"$picture" "$out/back_buffer.png" 4 &
-app=$!
-# The back buffer's picture is saved once the window shows it; frames follow for 4 s.
-for _ in $(seq 100); do
-  [ -s "$out/back_buffer.png" ] && break
-  sleep 0.1
-done
-sleep 1
-import -window root "$out/desktop.png"
-wait $app
-
-# The same picture without a window manager, the window's place on the desktop asked of X.
+# show NAME: the picture in its window for 4 s; the desktop then in NAME_desktop.png and
+# the window's place on it (X, Y, WIDTH, HEIGHT) in `geometry`.
+show() {
+  "$picture" "$out/$1_back_buffer.png" 4 &
+  app=$!
+  # The back buffer's picture is saved once the window shows it; frames follow for 4 s.
+  for _ in $(seq 100); do
+    [ -s "$out/$1_back_buffer.png" ] && break
+    sleep 0.1
+  done
+  sleep 1
+  geometry=$(xdotool search --name 'VANTOR!' getwindowgeometry --shell 2>/dev/null | tr '\n' ' ')
+  import -window root "$out/$1_desktop.png"
+  wait $app
+}
+show managed
+# The same picture without a window manager.
 kill $wm
-wait $wm 2>/dev/null
-"$picture" "$out/bare_back_buffer.png" 4 &
-app=$!
-for _ in $(seq 100); do
-  [ -s "$out/bare_back_buffer.png" ] && break
-  sleep 0.1
-done
-sleep 1
-geometry=$(xdotool search --name 'VANTOR!' getwindowgeometry --shell 2>/dev/null | tr '\n' ' ')
-import -window root "$out/bare_desktop.png"
-wait $app
+wait $wm 2>/dev/null || true
+show bare
 
 pixel() {
-  convert "${desktop:-$out/desktop.png}" -format "%[fx:round(255*p{$1,$2}.r)],%[fx:round(255*p{$1,$2}.g)],%[fx:round(255*p{$1,$2}.b)]" info:
+  convert "$desktop" -format "%[fx:round(255*p{$1,$2}.r)],%[fx:round(255*p{$1,$2}.g)],%[fx:round(255*p{$1,$2}.b)]" info:
 }
+desktop=$out/managed_desktop.png
 status=0
 check() {
   got=$(pixel "$1" "$2")
