@@ -275,6 +275,11 @@ void SoundSeeds(const fs::path& data, const fs::path& out) {
     fs::copy_file(data / name, out / fs::path(name).filename(), fs::copy_options::overwrite_existing);
   // The start of a track: the header still counts the whole of it.
   Write(out / "bck1-start.wav", Read(data / "Sounds/bck1.wav", 16384));
+  // ... and as a recorder that cannot seek back leaves it: the RIFF and data lengths unknown.
+  Bytes unknown = Read(data / "Sounds/bck1.wav", 16384);
+  for (const size_t at : {size_t{4}, size_t{40}})
+    for (size_t k = 0; k < 4; ++k) unknown[at + k] = 0xFF;
+  Write(out / "bck1-unknown-sizes.wav", unknown);
 
   const Sound s = ReadWav16(data / "Sounds/rcoll.wav", 2048);
   const auto n = static_cast<uint32_t>(s.samples.size());
@@ -405,6 +410,28 @@ void MeshSeeds(const fs::path& data, const fs::path& out) {
       "   Material {\n    0.2;0.2;0.9;1.0;;\n    4.0;\n    1.0;1.0;1.0;;\n    0.0;0.0;0.0;;\n   }\n"
       "  }\n }\n}\n";
   Write(out / "small.x", Bytes(small.begin(), small.end()));
+
+  // As an exporter writes a skinned, animated model: templates, vertex colours, DeclData,
+  // duplication indices, a skin, an effect in the material and an animation set, which the
+  // reader passes over as Assimp does, around a small mesh.
+  const std::string exported =
+      "xof 0303txt 0032\n// exported\n"
+      "template XSkinMeshHeader { <3CF169CE-FF7C-44ab-93C0-F78F62D172E2> WORD nMaxSkinWeightsPerVertex; }\n"
+      "AnimTicksPerSecond { 4800; }\n"
+      "Frame Root {\n FrameTransformMatrix { 1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.003,0.0,0.0,1.0;; }\n"
+      " Mesh Tri {\n  3; 0;0;0;, 2000;0;0;, 0;1000;0;;\n  1; 3;0,1,2;;\n"
+      "  MeshNormals { 1; 0.0;0.0;-1.0;; 1; 3;0,0,0;; }\n"
+      "  MeshTextureCoords { 3; 0.0;0.0;, 1.0;0.0;, 0.0;1.0;; }\n"
+      "  MeshVertexColors { 3; 0;1.0;0.0;0.0;1.0;;, 1;0.0;1.0;0.0;1.0;;, 2;0.0;0.0;1.0;1.0;;; }\n"
+      "  VertexDuplicationIndices { 3; 3; 0, 1, 2; }\n"
+      "  DeclData { 1; 2;0;5;0;; 2; 1065353216,0; }\n"
+      "  MeshMaterialList { 1; 1; 0;; Material { 1.0;1.0;1.0;1.0;; 8.0; 0.5;0.5;0.5;; 0.0;0.0;0.0;;\n"
+      "   TextureFilename { \"lampshade.tga\"; } EffectInstance { \"a.fx\"; } } }\n"
+      "  XSkinMeshHeader { 1; 3; 1; }\n"
+      "  SkinWeights { \"Root\"; 2; 0, 2; 1.0, 0.5;"
+      " 1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,0.0,0.0,1.0;; }\n }\n}\n"
+      "AnimationSet Idle { Animation { { Root } AnimationKey { 2; 1; 0;3;0.0,0.5,0.0;;; } } }\n";
+  Write(out / "exported.x", Bytes(exported.begin(), exported.end()));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -37,7 +37,13 @@ std::shared_ptr<DecodedImage> Decode(SDL_RWops* rw, const std::string& name) {
   std::string ext = name.size() >= 4 ? name.substr(name.size() - 4) : std::string();
   std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
   if (ext == ".tga") {
+    // The largest picture the game could use (8192 × 8192 texels of 32 bits) and its header.
+    constexpr Sint64 kLargestTga = (Sint64{8192} * 8192 * 4) + (1 << 20);
     const Sint64 size = SDL_RWsize(rw);
+    if (size > kLargestTga) {
+      SDL_RWclose(rw);
+      throw LoadError(name, "cannot decode TGA picture: " + std::to_string(size) + " bytes is too large a file");
+    }
     std::vector<uint8_t> bytes(static_cast<size_t>(std::max<Sint64>(size, 0)));
     const bool read = size >= 0 && (bytes.empty() || SDL_RWread(rw, bytes.data(), bytes.size(), 1) == 1);
     SDL_RWclose(rw);
