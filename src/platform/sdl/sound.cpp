@@ -132,7 +132,12 @@ class MixerBuffer : public SoundBuffer, private SoundLevels::Voice {
       int rate = kRate, channels = 2;
       Uint16 format = MIX_DEFAULT_FORMAT;
       Mix_QuerySpec(&rate, &format, &channels);
-      stream_ = std::make_unique<WavStream>(loaded.stream->Reopen(), rate, format, channels);
+      try {
+        stream_ = std::make_unique<WavStream>(loaded.stream->Reopen(), rate, format, channels);
+      } catch (...) {  // the file is gone since it was loaded
+        mixer_->giveBack(channel_);
+        throw;
+      }
     }
     if (levels_) {
       levels_->join(this);
