@@ -30,10 +30,10 @@ WavReader::WavReader(SDL_RWops* file, std::string name) : file_(file), name_(std
     // add up to the file's length.
     std::vector<Uint8> pcm;
     decode(0, std::min(dataBytes_, pieceBytes_), pcm);
-    if (spec_.freq < kLowestRate || spec_.freq > kHighestRate)
-      throw LoadError(name_, "sample rate of " + std::to_string(spec_.freq) + " Hz");
+    if (audio_.freq < kLowestRate || audio_.freq > kHighestRate)
+      throw LoadError(name_, "sample rate of " + std::to_string(audio_.freq) + " Hz");
     SDL_AudioCVT cvt;
-    if (SDL_BuildAudioCVT(&cvt, spec_.format, spec_.channels, spec_.freq, AUDIO_S16SYS, 2, 44100) < 0)
+    if (SDL_BuildAudioCVT(&cvt, audio_.format, audio_.channels, audio_.freq, AUDIO_S16SYS, 2, 44100) < 0)
       throw LoadError(name_, std::string("cannot convert sound: ") + SDL_GetError());
     uint64_t bytes = pcm.size();
     for (at_ = pieceBytes_; at_ < dataBytes_; at_ += pieceBytes_) {
@@ -57,7 +57,7 @@ WavReader::WavReader(SDL_RWops* file, std::string name, const WavReader& checked
       dataBytes_(checked.dataBytes_),
       pieceBytes_(checked.pieceBytes_),
       frames_(checked.frames_),
-      spec_(checked.spec_) {}
+      audio_(checked.audio_) {}
 
 WavReader::~WavReader() { SDL_RWclose(file_); }
 
@@ -134,7 +134,7 @@ void WavReader::decode(uint64_t offset, uint64_t length, std::vector<Uint8>& out
   SDL_RWops* rw = SDL_RWFromConstMem(piece_.data(), static_cast<int>(piece_.size()));
   Uint8* pcm = nullptr;
   Uint32 pcmBytes = 0;
-  if (rw == nullptr || SDL_LoadWAV_RW(rw, 1, &spec_, &pcm, &pcmBytes) == nullptr)
+  if (rw == nullptr || SDL_LoadWAV_RW(rw, 1, &audio_, &pcm, &pcmBytes) == nullptr)
     throw LoadError(name_, std::string("cannot decode sound: ") + SDL_GetError());
   out.insert(out.end(), pcm, pcm + pcmBytes);
   SDL_FreeWAV(pcm);

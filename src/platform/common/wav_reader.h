@@ -37,11 +37,11 @@ class WavReader {
 
   const std::string& name() const { return name_; }
   // What SDL decodes the file to.
-  const SDL_AudioSpec& spec() const { return spec_; }
+  const SDL_AudioSpec& audio() const { return audio_; }
   uint64_t frames() const { return frames_; }
   uint64_t decodedBytes() const { return frames_ * frameBytes(); }
-  uint32_t lengthMs() const { return static_cast<uint32_t>(frames_ * 1000 / static_cast<uint64_t>(spec_.freq)); }
-  uint32_t frameBytes() const { return SDL_AUDIO_BITSIZE(spec_.format) / 8 * spec_.channels; }
+  uint32_t lengthMs() const { return static_cast<uint32_t>(frames_ * 1000 / static_cast<uint64_t>(audio_.freq)); }
+  uint32_t frameBytes() const { return SDL_AUDIO_BITSIZE(audio_.format) / 8 * audio_.channels; }
 
   // Appends the next piece of decoded sound to `out`; false, adding nothing, at the end.
   bool read(std::vector<Uint8>& out);
@@ -59,7 +59,7 @@ class WavReader {
   uint64_t dataOffset_ = 0, dataBytes_ = 0, pieceBytes_ = 0;
   uint64_t at_ = 0;  // into the sound data
   uint64_t frames_ = 0;
-  SDL_AudioSpec spec_{};
+  SDL_AudioSpec audio_{};
   std::vector<Uint8> piece_;  // a small WAV file of one piece, for SDL's reader
 };
 

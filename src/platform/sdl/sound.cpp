@@ -72,7 +72,7 @@ class Mixer {
       int rate = kRate, channels = 2;
       Uint16 format = MIX_DEFAULT_FORMAT;
       Mix_QuerySpec(&rate, &format, &channels);
-      const uint64_t mixed = reader->frames() * static_cast<uint64_t>(rate) / static_cast<uint64_t>(reader->spec().freq) *
+      const uint64_t mixed = reader->frames() * static_cast<uint64_t>(rate) / static_cast<uint64_t>(reader->audio().freq) *
                              static_cast<uint64_t>(SDL_AUDIO_BITSIZE(format) / 8 * channels);
       if (mixed > kLongestChunkBytes || reader->decodedBytes() > kLongestChunkBytes) {
         loaded.stream = std::move(reader);
@@ -253,9 +253,9 @@ Mix_Chunk* loadChunk(WavReader& reader) {
   int rate = kRate, channels = 2;
   Uint16 format = MIX_DEFAULT_FORMAT;
   Mix_QuerySpec(&rate, &format, &channels);
-  const SDL_AudioSpec& spec = reader.spec();
+  const SDL_AudioSpec& audio = reader.audio();
   SDL_AudioCVT cvt;
-  if (SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, format, static_cast<Uint8>(channels), rate) < 0)
+  if (SDL_BuildAudioCVT(&cvt, audio.format, audio.channels, audio.freq, format, static_cast<Uint8>(channels), rate) < 0)
     throw LoadError(reader.name(), std::string("cannot convert sound: ") + SDL_GetError());
   cvt.len = static_cast<int>(pcm.size() / reader.frameBytes() * reader.frameBytes());
   cvt.buf = static_cast<Uint8*>(SDL_calloc(1, static_cast<size_t>(cvt.len) * static_cast<size_t>(cvt.len_mult) + 1));
@@ -282,7 +282,7 @@ Mix_Chunk* loadChunk(WavReader& reader) {
 WavStream::WavStream(std::unique_ptr<WavReader> reader, int rate, Uint16 format, int channels)
     : reader_(std::move(reader)),
       silence_(SDL_AUDIO_ISSIGNED(format) ? 0 : 0x80),
-      stream_(SDL_NewAudioStream(reader_->spec().format, reader_->spec().channels, reader_->spec().freq, format,
+      stream_(SDL_NewAudioStream(reader_->audio().format, reader_->audio().channels, reader_->audio().freq, format,
                                  static_cast<Uint8>(channels), rate)) {
   if (stream_ == nullptr) throw LoadError(reader_->name(), std::string("cannot convert sound: ") + SDL_GetError());
 }
