@@ -318,7 +318,7 @@ TEST_F(Sound, PlayersLevelsScaleMusicAndEffectsOnTopOfTheGamesVolumeAndMuteAtOnc
       auto device = sdl::createSoundDevice(levels);
       auto fx = device->CreateSoundBufferFromFile(effect, 0);
       fx->Play(0);
-      SDL_Delay(200);
+      SDL_Delay(500);  // the whole effect, with room for a slow start of the mixer's thread
     });
   };
   const auto game = mix(nullptr);
