@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "app/pad_layouts.h"
+
 using namespace plat;
 
 Form1::Form1(Platform& p) : platform(p) {
@@ -54,6 +56,7 @@ void Form1::Pass() {
   }
 
   const std::string state = screenState;
+  platform.SetPadLayout(state.empty() ? pads::kMatch : pads::kMenus);
   if (state == "FRMLOGO") {
     frmlogo_render();
   } else if (state == "FRM_AFTER") {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -108,6 +109,8 @@ class Form1 {
   static double ArcSin(double x);
   static double StrikeAngle(double bx, double bz, double x, float c);
   bool FrontHit(cMadrab& racket, bool rightRacket);
+  // The player's controller rumbles: short for his racket's hit, long for a point against him.
+  void Shake(bool rightPlayer, bool goal);
 
   // ---- Menu screens --------------------------------------------------------------------
   cTLSquare logoImage, tlogoImage, menuBackground;
@@ -132,6 +135,9 @@ class Form1 {
   void frmlvl_render();
   void frmlvl_checkkey();
   void Text1_Change();
+  // Told when Play starts a match from the level and names screen, its names set (the
+  // program keeps them for its next start).
+  std::function<void()> onNamesChosen;
   void Frm_After_load();
   void Frm_After_render();
   void Frm_After_checkkey();
@@ -146,6 +152,7 @@ class Form1 {
     void Reset_var() override { f_.Reset_var(); }
     void play_s_fx(int16_t t) override { f_.play_s_fx(t); }
     void EnableTimer4() override { f_.EnableTimer(f_.Timer4, true); }
+    void OnGoal(bool intoRightGoal) override { f_.Shake(intoRightGoal, true); }
 
    private:
     Form1& f_;
@@ -156,6 +163,10 @@ class Form1 {
     void OnTextInput(const char* utf8) override { f_.Text1.Type(utf8); }
     void OnBackspace() override { f_.Text1.Backspace(); }
     void OnCloseRequest() override { f_.closeRequested_ = true; }
+    // Nobody loses a point to a cable: the match pauses as for a lost device.
+    void OnControllerRemoved() override {
+      if (f_.screenState.empty()) f_.paused = true;
+    }
 
    private:
     Form1& f_;

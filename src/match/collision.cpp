@@ -48,6 +48,11 @@ double Form1::StrikeAngle(double bx, double bz, double x, float c) {
   return theta;
 }
 
+void Form1::Shake(bool rightPlayer, bool goal) {
+  if (!rightPlayer && onePlayer) return;  // the computer holds no controller
+  platform.Rumble(rightPlayer ? 0 : 1, goal ? 1.0f : 0.5f, goal ? 400 : 80);
+}
+
 bool Form1::FrontHit(cMadrab& racket, bool rightRacket) {
   const double bx = ball.cposx, bz = ball.cposz;
   const double x = racket.cposx;
@@ -66,6 +71,7 @@ bool Form1::FrontHit(cMadrab& racket, bool rightRacket) {
     ball.bspeed = ball.baspeed;
     play_s_fx(2);
   }
+  Shake(rightRacket, false);
   ball.Xdir = rightRacket ? 1 : -1;
   ball.Zdir = 1;
   ball.Goal = false;
@@ -96,6 +102,7 @@ void Form1::Checkcoll() {
         ball.Goal = false;
         EnableTimer(Timer4, false);
         play_s_fx(2);
+        Shake(true, false);
       }
     }
   }
@@ -117,6 +124,7 @@ void Form1::Checkcoll() {
         EnableTimer(Timer4, false);
         Coll_thisloop = true;
         play_s_fx(2);
+        Shake(false, false);
       }
     }
   }

@@ -30,6 +30,7 @@ void Form1::Timer4_Timer() {
     return;  // exactly on the centre line: no award, the timer keeps running
   }
   ball.Play_sound();
+  Shake(ball.cposx < 0, true);
   EnableTimer(Timer4, false);
   EnableTimer(Timer4, true);
 }

@@ -139,6 +139,7 @@ void cBall::ScoreGoal(double serveX, int16_t& score) {
   ++score;
   if (host != nullptr) host->EnableTimer4();
   if (goalBuffer) goalBuffer->Play(0);
+  if (host != nullptr) host->OnGoal(serveX < 0);  // served again on the half scored against
 }
 
 void cBall::Bounce(double z, int post) {

@@ -1,10 +1,19 @@
-# A small program that starts a match on the real platform and saves pictures of it
-# (the intro's first frame, a frame in play, a paused frame). Run it under Xvfb:
+# Small programs on the real platform, each run on a display of its own, that save
+# pictures of what they drive into the build folder (or the folder given). Run one by hand
+# under Xvfb:
 #   xvfb-run -a -s "-screen 0 800x600x24" match_picture OUTDIR
-add_executable(match_picture ${CMAKE_CURRENT_LIST_DIR}/match_picture.cpp)
-target_link_libraries(match_picture PRIVATE vantor_game vantor_platform_sdl)
-add_dependencies(match_picture vantor_data)
-add_test(NAME display.match_picture
-  COMMAND ${CMAKE_CURRENT_LIST_DIR}/with_display.sh $<TARGET_FILE:match_picture> ${CMAKE_CURRENT_BINARY_DIR})
-set_tests_properties(display.match_picture PROPERTIES LABELS display TIMEOUT 120
-  ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0;SDL_AUDIODRIVER=dummy")
+function(vantor_picture_program name timeout)
+  add_executable(${name} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/${name}.cpp)
+  target_link_libraries(${name} PRIVATE vantor_game vantor_platform_sdl)
+  add_dependencies(${name} vantor_data)
+  add_test(NAME display.${name}
+    COMMAND ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/with_display.sh $<TARGET_FILE:${name}> ${CMAKE_CURRENT_BINARY_DIR})
+  set_tests_properties(display.${name} PROPERTIES LABELS display TIMEOUT ${timeout}
+    ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0;SDL_AUDIODRIVER=dummy")
+endfunction()
+
+# A match started directly: the intro's first frame, a frame in play, a paused frame.
+vantor_picture_program(match_picture 120)
+# Two virtual game controllers play the menus and a two-player match, nothing else
+# (controller_play.cpp says what is checked).
+vantor_picture_program(controller_play 180)

@@ -1,8 +1,8 @@
 # Tests of the SDL/OpenGL face of the platform (tests/display/).
 #
 # vantor_sdl_tests needs no display: the key map, the Direct3D → OpenGL state mapping,
-# frame pacing, the string cache, font lookup through fontconfig, and sound on SDL's
-# dummy audio driver.
+# frame pacing, the string cache, font lookup through fontconfig, sound on SDL's
+# dummy audio driver, and game controllers on SDL's virtual joysticks.
 # vantor_display_tests draws through the OpenGL device and reads the pictures back;
 # gl_picture draws the test picture and saves it. Each runs on an Xvfb display of its
 # own (with_display.sh), whatever display ctest itself runs under.
@@ -13,6 +13,7 @@ set(VANTOR_SDL_TEST_SOURCES
   ${VANTOR_DISPLAY_DIR}/sdl_state_test.cpp
   ${VANTOR_DISPLAY_DIR}/sdl_input_text_test.cpp
   ${VANTOR_DISPLAY_DIR}/sdl_sound_test.cpp
+  ${VANTOR_DISPLAY_DIR}/sdl_controllers_test.cpp
   ${VANTOR_DISPLAY_DIR}/sdl_background_test.cpp)
 add_executable(vantor_sdl_tests ${VANTOR_SDL_TEST_SOURCES})
 target_link_libraries(vantor_sdl_tests PRIVATE vantor_platform_sdl GTest::gtest_main)
@@ -38,6 +39,12 @@ foreach(suite Picture GlDevice Text Window)
     COMMAND ${VANTOR_DISPLAY_DIR}/with_display.sh $<TARGET_FILE:vantor_display_tests> --gtest_filter=${suite}.*)
   set_tests_properties(display.${suite} PROPERTIES LABELS display TIMEOUT 120 ENVIRONMENT "${VANTOR_DISPLAY_ENV}")
 endforeach()
+# Text and edges at 2.4 times the back buffer: full screen on a 2560 × 1440 desktop, which
+# takes a window manager.
+add_test(NAME display.Sharp
+  COMMAND ${VANTOR_DISPLAY_DIR}/with_display.sh -s 2560x1440 -wm $<TARGET_FILE:vantor_display_tests>
+          --gtest_filter=Sharp.*)
+set_tests_properties(display.Sharp PROPERTIES LABELS display TIMEOUT 120 ENVIRONMENT "${VANTOR_DISPLAY_ENV}")
 add_test(NAME display.gl_picture
   COMMAND ${VANTOR_DISPLAY_DIR}/with_display.sh $<TARGET_FILE:gl_picture> ${CMAKE_CURRENT_BINARY_DIR}/gl_picture.png 1)
 # Letterboxing on a desktop wider than 4:3.

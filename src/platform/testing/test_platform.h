@@ -1,7 +1,7 @@
 // The headless test face of the platform: a recording device that keeps every call and
 // the resulting state, a virtual millisecond clock that Present advances by one refresh,
-// a scripted keyboard and typing, a silent sound device that records what was played,
-// a fake display-mode list and a message box that records.
+// a scripted keyboard, controllers and typing, a silent sound device that records what
+// was played, a fake display-mode list and a message box that records.
 #pragma once
 
 #include <array>
@@ -10,10 +10,12 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/d3dx8.h"
+#include "platform/pads.h"
 #include "platform/platform.h"
 
 namespace plat::testing {
@@ -150,6 +152,14 @@ struct SoundEvent {
   uint32_t tick = 0;
 };
 
+// A rumble that reached a controller.
+struct RumbleEvent {
+  int pad = 0;
+  float strength = 0;
+  uint32_t ms = 0;
+  uint32_t tick = 0;
+};
+
 class TestPlatform : public Platform {
  public:
   TestPlatform();
@@ -169,6 +179,8 @@ class TestPlatform : public Platform {
                                        const D3DPRESENT_PARAMETERS& params) override;
   std::unique_ptr<KeyboardDevice> CreateKeyboard() override;
   std::unique_ptr<SoundDevice> CreateSoundDevice() override;
+  void SetPadLayout(const PadLayout& layout) override { padLayout = layout; }
+  void Rumble(int pad, float strength, uint32_t ms) override;
 
   // Virtual clock. Present advances it by one refresh (1000 / refreshHz ms, with the
   // fraction carried), so a frame loop runs at refreshHz frames per virtual second.
@@ -183,6 +195,18 @@ class TestPlatform : public Platform {
   std::array<uint8_t, 256> keys{};
   void Press(uint8_t dik) { keys[dik] = 0x80; }
   void Release(uint8_t dik) { keys[dik] = 0; }
+  // Game controllers: pads[i] is the one in slot i (0 the first plugged in), read through
+  // the keyboard by padLayout. PullPad empties a slot and reports a controller pulled out
+  // at the next PumpEvents.
+  std::array<std::optional<PadState>, 4> pads;
+  PadLayout padLayout{};
+  bool padPulled = false;
+  void PlugPad(int slot) { pads.at(static_cast<size_t>(slot)) = PadState{}; }
+  void PullPad(int slot) {
+    pads.at(static_cast<size_t>(slot)).reset();
+    padPulled = true;
+  }
+  std::vector<RumbleEvent> rumbles;  // only those that reached a controller in its slot
   // Typing: each entry is delivered at the next PumpEvents ("\b" is Backspace).
   std::deque<std::string> typing;
   bool textInput = false;

@@ -1,0 +1,30 @@
+// The frame the game has just presented, read back and saved as a PNG, for the programs
+// that look at the real face's pictures (after the swap the software renderer keeps the
+// presented picture in the back buffer).
+#pragma once
+
+#include <GL/gl.h>
+#include <SDL.h>
+#include <SDL_image.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/Form1.h"
+
+inline bool SaveFrontBuffer(const Form1& f, const std::string& path) {
+  const int w = static_cast<int>(f.D.swidth), h = static_cast<int>(f.D.sheight);
+  std::vector<uint8_t> bottomUp(static_cast<size_t>(w) * h * 3), rgb(bottomUp.size());
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadBuffer(GL_BACK);
+  glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+  const size_t row = static_cast<size_t>(w) * 3;
+  for (int y = 0; y < h; ++y) std::memcpy(&rgb[y * row], &bottomUp[(h - 1 - y) * row], row);
+  SDL_Surface* s = SDL_CreateRGBSurfaceWithFormatFrom(rgb.data(), w, h, 24, w * 3, SDL_PIXELFORMAT_RGB24);
+  const bool ok = s != nullptr && IMG_SavePNG(s, path.c_str()) == 0;
+  SDL_FreeSurface(s);
+  std::printf("%s %s\n", ok ? "saved" : "could not save", path.c_str());
+  return ok;
+}
