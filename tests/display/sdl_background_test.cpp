@@ -1,6 +1,7 @@
 // What start-up now leaves to the background thread keeps its order: the sound device opened
-// there serves the first buffer the game makes, plays it on the call that starts it and still
-// names a missing file; font lookups wait for fontconfig; and the CPU's mipmap levels.
+// there serves the first buffer the game makes, plays it (an effect held decoded, or music
+// decoded as it plays) on the call that starts it and still names a missing file; font
+// lookups wait for fontconfig; and the CPU's mipmap levels.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -22,7 +23,9 @@ using namespace plat;
 TEST(Background, SoundDeviceStillOpeningServesTheFirstBufferAndPlaysItAtOnce) {
   TempFolder dir;
   const std::string wav = dir.Path("Sounds/tcoll.wav");
+  const std::string music = dir.Path("Sounds/bck1.wav");
   WriteWav(wav, 22050);
+  WriteWav(music, 22050 * 8);  // 8 s: decoded as it plays
   // The opening queued behind other work, so that the first buffer is asked for before it.
   RunInBackground([] { std::this_thread::sleep_for(std::chrono::milliseconds(200)); });
   {
@@ -32,6 +35,9 @@ TEST(Background, SoundDeviceStillOpeningServesTheFirstBufferAndPlaysItAtOnce) {
     ASSERT_TRUE(effect);
     ASSERT_EQ(effect->Play(0), D3D_OK);
     EXPECT_TRUE(effect->IsPlaying());  // on the frame that starts it, not a later one
+    SoundBufferPtr track = device->CreateSoundBufferFromFile(music, 0xE0);
+    ASSERT_EQ(track->Play(DSBPLAY_LOOPING), D3D_OK);
+    EXPECT_TRUE(track->IsPlaying());
     const std::string missing = dir.Path("Sounds/bck9.wav");
     try {
       device->CreateSoundBufferFromFile(missing, 0xE0);

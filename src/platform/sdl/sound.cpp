@@ -3,6 +3,8 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include <limits.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -20,9 +22,10 @@ namespace {
 constexpr int kRate = 44100;
 constexpr int kChunkSamples = 512;  // 11.6 ms of sound between a Play and the mix that has it
 constexpr int kFirstChannels = 16;
-// A sound that decodes to more than this (about 95 s of 44.1 kHz stereo; the game's longest
-// track is 40 s) is decoded as it plays rather than held whole.
-constexpr uint64_t kLongestChunkBytes = 16u << 20;
+// A sound that decodes to more than this (about 6 s of 44.1 kHz stereo) is decoded as it
+// plays rather than held whole: the music tracks (33 to 38 s, 5.5 to 6.5 MiB once mixed),
+// never the effects (2 s at most), which start many times a match and must cost nothing then.
+constexpr uint64_t kLongestChunkBytes = 1u << 20;
 
 // What a file holds once loaded: its decoded sound, or (a long track) the checked file that
 // each buffer reads again as it plays. Neither when the device is silent.
@@ -245,11 +248,8 @@ std::unique_ptr<SoundDevice> createSoundDevice(std::shared_ptr<SoundLevels> leve
 }
 
 Mix_Chunk* loadChunk(WavReader& reader) {
-  std::vector<Uint8> pcm;
-  reader.rewind();
-  while (reader.read(pcm)) {
-  }
-  // As SDL2_mixer's own WAV loading converts, to the opened mixer's format.
+  // As SDL2_mixer's own WAV loading converts, to the opened mixer's format, in place in one
+  // buffer: the file's sound is decoded into it a piece at a time.
   int rate = kRate, channels = 2;
   Uint16 format = MIX_DEFAULT_FORMAT;
   Mix_QuerySpec(&rate, &format, &channels);
@@ -257,15 +257,31 @@ Mix_Chunk* loadChunk(WavReader& reader) {
   SDL_AudioCVT cvt;
   if (SDL_BuildAudioCVT(&cvt, audio.format, audio.channels, audio.freq, format, static_cast<Uint8>(channels), rate) < 0)
     throw LoadError(reader.name(), std::string("cannot convert sound: ") + SDL_GetError());
-  cvt.len = static_cast<int>(pcm.size() / reader.frameBytes() * reader.frameBytes());
-  cvt.buf = static_cast<Uint8*>(SDL_calloc(1, static_cast<size_t>(cvt.len) * static_cast<size_t>(cvt.len_mult) + 1));
-  auto* chunk = static_cast<Mix_Chunk*>(SDL_malloc(sizeof(Mix_Chunk)));
-  if (cvt.buf == nullptr || chunk == nullptr) {
+  const uint64_t bytes = reader.decodedBytes();  // as counted when the file was checked
+  if (bytes * static_cast<uint64_t>(cvt.len_mult) >= static_cast<uint64_t>(INT_MAX))
+    throw LoadError(reader.name(), "too long to hold decoded");
+  cvt.buf = static_cast<Uint8*>(SDL_calloc(1, static_cast<size_t>(bytes) * static_cast<size_t>(cvt.len_mult) + 1));
+  if (cvt.buf == nullptr) throw std::bad_alloc();
+  uint64_t at = 0;
+  try {
+    std::vector<Uint8> piece;
+    reader.rewind();
+    while (at < bytes && reader.read(piece)) {
+      const uint64_t n = std::min<uint64_t>(piece.size(), bytes - at);
+      std::memcpy(cvt.buf + at, piece.data(), static_cast<size_t>(n));
+      at += n;
+      piece.clear();
+    }
+  } catch (...) {
     SDL_free(cvt.buf);
-    SDL_free(chunk);
+    throw;
+  }
+  cvt.len = static_cast<int>(at / reader.frameBytes() * reader.frameBytes());
+  auto* chunk = static_cast<Mix_Chunk*>(SDL_malloc(sizeof(Mix_Chunk)));
+  if (chunk == nullptr) {
+    SDL_free(cvt.buf);
     throw std::bad_alloc();
   }
-  if (cvt.len > 0) std::memcpy(cvt.buf, pcm.data(), static_cast<size_t>(cvt.len));
   cvt.len_cvt = cvt.len;
   if (cvt.needed && SDL_ConvertAudio(&cvt) < 0) {
     SDL_free(cvt.buf);
