@@ -1,13 +1,19 @@
 // The bare program the game's start-up and memory are held against: SDL2 initialised, the
-// same full-screen OpenGL 2.1 window as the game's, cleared and swapped once. Started with
+// same full-screen OpenGL 2.1 window as the game's with the game's 4x multisampled
+// framebuffer (platform/sdl/multisample.h), cleared, resolved and swapped once. Started with
 // libvantor_first_present.so preloaded, which notes the time and the peak resident memory
-// at that swap and ends the program; without it, the program ends after the swap.
+// at that swap and ends the program; without it, the program ends after the swap. An argument
+// of 1 (samples a pixel) draws straight into the window, with no multisampled framebuffer.
 #include <SDL.h>
 #include <SDL_opengl.h>
 
 #include <cstdio>
+#include <cstdlib>
 
-int main(int /*argc*/, char** /*argv*/) {
+#include "platform/sdl/multisample.h"
+
+int main(int argc, char** argv) {
+  const int samples = argc > 1 ? std::atoi(argv[1]) : 4;
   SDL_SetMainReady();
   if (SDL_Init(SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0 || SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     std::fprintf(stderr, "bare_window: %s\n", SDL_GetError());
@@ -27,9 +33,16 @@ int main(int /*argc*/, char** /*argv*/) {
     std::fprintf(stderr, "bare_window: %s\n", SDL_GetError());
     return 1;
   }
-  glClearColor(0, 0, 0, 1);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  SDL_GL_SwapWindow(window);
+  {
+    plat::sdl::MultisampleTarget msaa(samples);
+    int width = 0, height = 0;
+    SDL_GL_GetDrawableSize(window, &width, &height);
+    msaa.drawInto(width, height);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    msaa.resolve();
+    SDL_GL_SwapWindow(window);
+  }
   SDL_GL_DeleteContext(context);
   SDL_DestroyWindow(window);
   SDL_Quit();
