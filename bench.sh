@@ -43,6 +43,7 @@ calc() { awk "BEGIN { printf \"$1\", $2 }"; }
 frame_ns=$(get BM_MatchFrame_median cpu_time)
 frame_real_ns=$(get BM_MatchFrame_median real_time)
 match_allocs=$(get BM_MatchFrame_median allocs_per_frame)
+match_process_allocs=$(get BM_MatchFrame_median process_allocs_per_frame)
 menu_allocs=()
 for i in 0 1 2; do menu_allocs+=("$(calc %.0f "$(get "BM_MenuFrame/${i}_median" allocs_per_frame)")"); done
 gl_ours=$(get BM_GlMatchFrame/real_time_median real_time)
@@ -91,7 +92,7 @@ aggregate), the runs of all benchmarks interleaved at random.
 | Figure | Measured | Target | |
 |---|---|---|---|
 | CPU per match frame (\`Game_render\`, ball in play, 60 fps, recording device) | $(calc %.0f "$frame_ns") ns CPU ($(calc %.0f "$frame_real_ns") ns wall), $(calc %.3f "$frame_ns / 16666667 * 100") % of a 16.7 ms frame | under 50 µs | $(verdict "$frame_ns < 50000") |
-| Heap allocations per steady match frame | $(calc %.0f "$match_allocs") | 0 | $(verdict "$match_allocs == 0") |
+| Heap allocations per steady match frame (on the frame's thread; by the whole process meanwhile in brackets) | $(calc %.0f "$match_allocs") ($(calc %.5f "$match_process_allocs")) | 0 | $(verdict "$match_allocs == 0") |
 | Heap allocations per steady menu frame (player count, level and names, after the match) | ${menu_allocs[0]}, ${menu_allocs[1]}, ${menu_allocs[2]} | 0 | $(verdict "${menu_allocs[0]} + ${menu_allocs[1]} + ${menu_allocs[2]} == 0") |
 | OpenGL match frame, 800 × 600 back buffer shown at $gl_size with $gl_samples× MSAA, the game (\`Pass\`, offscreen) | $(calc %.0f "$gl_ours_cpu") µs CPU ($(calc %.0f "$gl_ours") µs wall) | | |
 | The same frame with $bare_samples× MSAA, bare OpenGL program | $(calc %.0f "$gl_bare_cpu") µs CPU ($(calc %.0f "$gl_bare") µs wall) | | |
@@ -124,8 +125,11 @@ aggregate), the runs of all benchmarks interleaved at random.
   drawing, ball move and contacts) with \`FPS_Current\` at 60. The ball is put back in
   play in the middle of the table, untimed, when it nears a goal.
 - **Heap allocations**: \`malloc\`, \`calloc\` and \`realloc\` are replaced in the
-  benchmark program and counted (\`operator new\` ends in \`malloc\`); the count over the
-  timed frames divided by the frames. The match frame as above; the menu frames
+  benchmark program and counted (\`operator new\` ends in \`malloc\`), on the thread that
+  runs the frame; the count over the timed frames divided by the frames. The whole process's
+  count over the same frames is shown too: the OpenGL benchmarks' match, kept for the whole
+  run on the real sound device, plays its music on, decoded as it plays on the mixer's
+  thread, which allocates for each 64 KiB piece of the file it decodes (about every 0.7 s). The match frame as above; the menu frames
   (\`BM_MenuFrame/0,1,2\`) are whole passes of the frame loop on the player-count, level
   and names, and after-match screens, nothing pressed. The tests
   \`MatchHotPath.SteadyFramesAllocateNothingAndCreateNoFontOrTexture\` and

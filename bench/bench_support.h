@@ -9,8 +9,10 @@
 
 namespace bench {
 
-// Every malloc, calloc and realloc of the process so far (match_bench.cpp counts them).
+// Every malloc, calloc and realloc of the process so far (match_bench.cpp counts them), and
+// of the calling thread so far.
 uint64_t HeapAllocations();
+uint64_t ThreadHeapAllocations();
 
 std::string ExecutableFolder();
 

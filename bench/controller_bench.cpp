@@ -39,7 +39,7 @@ void BM_ControllerPoll(benchmark::State& state) {
     left.Button(SDL_CONTROLLER_BUTTON_DPAD_UP, true);
   }
   std::array<uint8_t, 256> keys{};
-  const uint64_t mallocs = bench::HeapAllocations();
+  const uint64_t mallocs = bench::ThreadHeapAllocations();
   for (auto _ : state) {
     SDL_JoystickUpdate();
     for (int read = 0; read < 2; ++read) {
@@ -51,7 +51,7 @@ void BM_ControllerPoll(benchmark::State& state) {
   state.counters["held"] =
       keys[plat::DIK_UP] + keys[plat::DIK_D] + keys[plat::DIK_W] + keys[plat::DIK_RSHIFT];
   state.counters["allocs_per_frame"] =
-      static_cast<double>(bench::HeapAllocations() - mallocs) / static_cast<double>(state.iterations());
+      static_cast<double>(bench::ThreadHeapAllocations() - mallocs) / static_cast<double>(state.iterations());
   while (SDL_PollEvent(&e)) pads.HandleEvent(e);
 }
 BENCHMARK(BM_ControllerPoll)->Arg(0)->Arg(2);
