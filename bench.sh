@@ -314,21 +314,25 @@ Profiled with \`perf\` (DWARF call graphs), \`LD_DEBUG=statistics\`, \`strace\` 
   machine, with no sound card, trying the real drivers and falling back to the silent one
   took about 120 ms (with a sound server, 10 to 50 ms); the first sound, the menu music four
   seconds later, waits for it only if it is not open.
-- *Start-up, what is left* (7 runs each, medians, at a load average of 7): the game took 156 ms
-  of CPU to its first frame, the bare program 105. The dynamic loader's own work is small
-  (3.3 million cycles against 1.9 million: 16 000 relocations against 7 000), but the game's
-  libraries bring some fifty more with them (SDL2_mixer's decoders with FluidSynth, JACK,
-  libsndfile and GLib; SDL2_image's; Assimp's; FreeType and HarfBuzz): the bare program with
-  the game's five direct libraries preloaded took 12 to 18 ms more CPU, mapping and first
-  touching them. The first frame draws the logo's textured rectangle and its text, for each
-  of which the software renderer compiles a rasteriser with LLVM, and rasterises them with
-  4 samples a pixel, where the bare program only clears (10 to 20 ms). The background
-  thread's fontconfig and sound device run beside the main thread, but on two cores shared
-  with the renderer's two threads. The logo's two pictures decode in about 3 ms. The wall
-  time moves far more with the machine's load than the CPU time does: the main thread waits
-  for a core. Not done: loading SDL2_mixer, SDL2_image and Assimp only when first needed
-  (with \`dlopen\` on the background thread rather than linked) would take their share off
-  the first frame; it changes how the program is built and installed, and is left for later.
+- *Start-up, what is left* (9 runs each, medians, at a load average of 3): the game took
+  141 ms of CPU to its first frame (144 ms wall), the bare program 98 (96 wall). The dynamic
+  loader's own work is small (3.3 million cycles against 1.9 million: 16 000 relocations
+  against 7 000), but the game's libraries bring some fifty more with them (SDL2_mixer's
+  decoders with FluidSynth, JACK, libsndfile and GLib; SDL2_image's; Assimp's; FreeType and
+  HarfBuzz): the bare program with the game's five direct libraries preloaded took 8 to 18 ms
+  more CPU (9 to 11 ms more wall time), mapping and first touching them, and every symbol the
+  OpenGL driver and LLVM look up as they load passes through the longer list (the dynamic
+  loader's share of the profile: 23 ms against 14). The first frame draws the logo's
+  textured rectangle and its text, for each of which the software renderer compiles a
+  rasteriser with LLVM, and rasterises them with 4 samples a pixel, where the bare program
+  only clears (about 15 ms of the main thread's profile: the rectangle 9, the text 5.5).
+  Decoding and uploading the logo's two pictures takes about 2 ms. The background thread's
+  fontconfig and sound device run beside the main thread, on two cores shared with the
+  renderer's two threads. The wall time moves far more with the machine's load than the CPU
+  time does: the main thread waits for a core. Not done: loading SDL2_mixer, SDL2_image and
+  Assimp only when first needed (with \`dlopen\` on the background thread rather than
+  linked) would take their share off the first frame; it changes how the program is built,
+  tested and installed, and is left for later.
 - *\`Game_Load\`.* Every match decoded (from the image cache), scaled and uploaded all its
   pictures anew, mipmaps included. Now a texture asked for again, its file unchanged and
   the texture still held, is the one in use (\`platform/common/texture_cache.h\`): a warm
