@@ -4,7 +4,7 @@
 vantor_runtime_packages=(
   pkg-config libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev libsdl2-mixer-dev libassimp-dev
   libfontconfig-dev fonts-comic-neue fonts-blankenburg fonts-dejavu-core
-  libgl-dev libgl1-mesa-dri libegl-dev
+  libgl-dev libgl1-mesa-dri libegl-dev libenet-dev libcli11-dev
 )
 vantor_test_packages=(xvfb xauth xdotool openbox wmctrl x11-utils imagemagick clang libclang-rt-14-dev)
 
