@@ -56,6 +56,27 @@ void Resolve(std::shared_ptr<Resolution> r, std::string host) {
   if (list != nullptr) freeaddrinfo(list);
 }
 
+// Datagrams from addresses that are no peer's: ENet reads at most this many in one frame
+// (a newcomer's connection request is one of them), a few more are dropped, and after those
+// the frame reads nothing more: a flood costs each frame a few dozen reads at most.
+constexpr int kStrangersPerFrame = 8;
+constexpr int kStrangersReadPerFrame = 32;
+
+// Counts strangers' datagrams during one enet_host_service (one thread runs the game).
+thread_local int strangers = 0;
+
+int ENET_CALLBACK DropStrangers(ENetHost* host, ENetEvent*) {
+  const ENetAddress& from = host->receivedAddress;
+  for (size_t i = 0; i < host->peerCount; ++i) {
+    const ENetPeer& p = host->peers[i];
+    if (p.state != ENET_PEER_STATE_DISCONNECTED && p.address.host == from.host && p.address.port == from.port)
+      return 0;  // a peer's: ENet reads it
+  }
+  ++strangers;
+  if (strangers <= kStrangersPerFrame) return 0;
+  return strangers <= kStrangersReadPerFrame ? 1 : -1;
+}
+
 }  // namespace
 
 bool ParseHostAndPort(const std::string& text, uint16_t defaultPort, HostAndPort& out, std::string& error) {
@@ -160,6 +181,7 @@ std::unique_ptr<EnetLink> EnetLink::Listen(uint16_t port, size_t maxPeers, std::
     error = "cannot listen on UDP port " + std::to_string(port) + " (is another game using it?)";
     return nullptr;
   }
+  impl->host->intercept = DropStrangers;
   impl->listening = true;
   impl->port = port;
   return std::unique_ptr<EnetLink>(new EnetLink(std::move(impl)));
@@ -202,6 +224,7 @@ void EnetLink::Service(uint32_t) {
       m.resolution.reset();
     }
   }
+  strangers = 0;
   m.haveEvent = enet_host_service(m.host, &m.event, 0) > 0;
 }
 
