@@ -70,6 +70,9 @@ os=$(. /etc/os-release && echo "$PRETTY_NAME")
 compiler=$(grep -m1 '^CMAKE_CXX_COMPILER:' build/bench/CMakeCache.txt | cut -d= -f2)
 compiler_version=$("$compiler" --version | head -n1)
 
+# The network figures come from the tests (tests/unit/net_*_test.cpp, tests/display/net_match.sh),
+# not from this script: their section is kept as it is.
+network_section=$(sed -n '/^## Network matches/,$p' docs/performance.md 2>/dev/null || true)
 cat >docs/performance.md <<EOF
 # Performance
 
@@ -194,5 +197,6 @@ aggregate), the runs of all benchmarks interleaved at random.
   and has moved towards −z from the previous frame's picture: the frame reads the keys
   before it draws the rackets.
 EOF
+if [ -n "$network_section" ]; then printf '\n%s\n' "$network_section" >>docs/performance.md; fi
 echo "Wrote docs/performance.md:"
 sed -n '/^## Figures/,/^## Machine/p' docs/performance.md | sed '$d'

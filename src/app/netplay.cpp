@@ -30,10 +30,12 @@ class NoticeDevice : public plat::Device {
   plat::HRESULT EndScene() override { return inner_->EndScene(); }
   plat::HRESULT Present() override {
     if (!net_.notice().empty()) {
+      // Above the table and below the menus' name rows, with a shadow to stand out.
       inner_->BeginScene();
       const double n = plat::CharacterCount(net_.notice());
-      f_.mainText.Render(*this, net_.notice(), static_cast<float>(f_.D.swidth / 2 - 13.5 * n),
-                         static_cast<float>(f_.D.sheight * 0.45), kNoticeColour, *f_.D.d3dx, true);
+      const auto x = static_cast<float>(f_.D.swidth / 2 - 13.5 * n), y = static_cast<float>(f_.D.sheight * 0.3);
+      f_.mainText.Render(*this, net_.notice(), x + 2, y + 2, plat::D3DColorXRGB(0, 0, 0), *f_.D.d3dx, true);
+      f_.mainText.Render(*this, net_.notice(), x, y, kNoticeColour, *f_.D.d3dx, true);
       inner_->EndScene();
     }
     return inner_->Present();
@@ -245,6 +247,7 @@ void NetPlay::HostTell(Form1& f, uint32_t now) {
     screen_ = screen;
     ++epoch_;
     host_->Broadcast(Channel::Reliable, Context(f));
+    if (recorder_) recorder_->Flush();
     rightScore_ = f.ball.RScore;
     leftScore_ = f.ball.LScore;
   }

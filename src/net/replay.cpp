@@ -67,6 +67,10 @@ void ReplayWriter::Write(uint32_t tick, Channel channel, const uint8_t* data, si
   bytes_ += sizeof head + size;
 }
 
+void ReplayWriter::Flush() {
+  if (file_ != nullptr && std::fflush(file_) != 0) failed_ = true;
+}
+
 bool ReplayWriter::Close(std::string& error) {
   if (file_ == nullptr) return !failed_;
   if (std::fclose(file_) != 0) failed_ = true;

@@ -34,6 +34,9 @@ class ReplayWriter {
   // Writes one record; the first record's tick is time zero. Nothing is written before a
   // match starts (the first Screen message of a match).
   void Write(uint32_t tick, Channel channel, const uint8_t* data, size_t size);
+  // Pushes what was written to the file (at each change of screen: a game that is killed
+  // keeps the matches before).
+  void Flush();
   // Flushes and closes; false when anything could not be written (the message says why).
   bool Close(std::string& error);
   bool started() const { return started_; }

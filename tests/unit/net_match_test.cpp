@@ -144,6 +144,17 @@ TEST(NetMatch, WholeMatchOverTheLinkAgreesOnBothScreensAndReplaysTheSameFrames) 
   EXPECT_EQ(j.ball.LScore, h.ball.LScore);
   EXPECT_EQ(j.RName, "ALICE");
   EXPECT_EQ(j.LName, "BOB");
+  // The effects the host started were started on the joiner too: in the same frames (a
+  // buffer started again while it plays goes on, so several starts in one frame sound as one).
+  for (const char* sound : {"goal.wav", "rcoll.wav", "tcoll.wav"}) {
+    const int hostPlays = pair.host->CountSounds(sound, match_test::SoundEvent::Play);
+    const int joinerPlays = pair.joiner->CountSounds(sound, match_test::SoundEvent::Play);
+    EXPECT_GT(joinerPlays, 0) << sound;
+    EXPECT_LE(joinerPlays, hostPlays) << sound;
+    if (std::string(sound) == "goal.wav") {
+      EXPECT_EQ(joinerPlays, hostPlays);
+    }
+  }
   const auto texts = TextsOfOneFrame(*pair.joiner, *pair.joinNet);
   for (const std::string& t : {std::string("ALICE"), std::string("BOB"), std::to_string(h.ball.RScore),
                                std::to_string(h.ball.LScore)})
