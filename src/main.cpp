@@ -12,24 +12,27 @@
 
 namespace {
 
-// The command line; exits with CLI11's message and code 2 when it cannot be read.
+// The command line; exits with CLI11's message, and code 2 when it cannot be read.
 NetOptions ReadOptions(int argc, char** argv) {
   NetOptions o;
   CLI::App app("Vantor: a 3D air-hockey game for one or two players.", "vantor");
-  auto* host = app.add_option("--host", o.port, "Host a network match: wait for a player on UDP port PORT")
+  auto* host = app.add_option("--host", o.port, "Host a network match: wait for a player on UDP port PORT (27960)")
                    ->expected(0, 1)
                    ->option_text("[PORT]");
   auto* join = app.add_option("--join", o.join, "Join the network match hosted on HOST (IPv4 name or address)")
                    ->option_text("HOST[:PORT]");
-  app.add_option("--name", o.name, "Your name in a network match (16 characters at most)");
-  app.add_option("--record", o.record, "Host: write the match to FILE as a replay")->needs(host);
-  auto* replay = app.add_option("--replay", o.replay, "Play the replay FILE (Esc pauses, Q leaves)");
+  app.add_option("--name", o.name, "Your name in a network match (16 characters at most)")->option_text("NAME");
+  app.add_option("--record", o.record, "Host: write the matches to FILE as a replay")
+      ->needs(host)
+      ->option_text("FILE");
+  auto* replay =
+      app.add_option("--replay", o.replay, "Play the replay FILE (Esc pauses, Q leaves)")->option_text("FILE");
   host->excludes(join)->excludes(replay);
   join->excludes(replay);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    std::exit(app.exit(e));
+    std::exit(app.exit(e) == 0 ? 0 : 2);
   }
   o.host = host->count() > 0;
   return o;
