@@ -1,5 +1,7 @@
 #include "net/enet_link.h"
 
+#include "net/wire.h"
+
 #include <enet/enet.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -18,6 +20,13 @@ namespace {
 constexpr enet_uint32 kTimeoutMinimum = 12000, kTimeoutMaximum = 20000;
 // The joiner's connection attempt.
 constexpr enet_uint32 kConnectData = 0x56544E52;  // "VTNR"
+
+// What a peer may make ENet hold for it: no message is larger than kMaxMessageSize, so a
+// larger (fragmented) packet is refused before ENet allocates for it.
+void Limit(ENetHost* host) {
+  host->maximumPacketSize = kMaxMessageSize;
+  host->maximumWaitingData = 64 * 1024;
+}
 
 bool Initialise(std::string& error) {
   static const bool ok = [] {
@@ -181,6 +190,7 @@ std::unique_ptr<EnetLink> EnetLink::Listen(uint16_t port, size_t maxPeers, std::
     error = "cannot listen on UDP port " + std::to_string(port) + " (is another game using it?)";
     return nullptr;
   }
+  Limit(impl->host);
   impl->host->intercept = DropStrangers;
   impl->listening = true;
   impl->port = port;
@@ -199,6 +209,7 @@ std::unique_ptr<EnetLink> EnetLink::Connect(const HostAndPort& target, std::stri
     error = "cannot open a UDP socket";
     return nullptr;
   }
+  Limit(impl->host);
   impl->port = target.port;
   impl->target = target.host;
   impl->resolution = std::make_shared<Resolution>();

@@ -125,7 +125,7 @@ wait_for joiner-03-level 30 is_level_screen
 on host
 walk level_focus 4 host-04-play
 press_until Return host-05-intro in_match
-wait_intro host-05-match 60
+wait_intro host-05-match 150
 say "the match began"
 match_start=$(relay_bytes)
 
@@ -161,7 +161,7 @@ awk -v t="$t1" -v s="$t0" -v u="$((up1 - up0))" -v d="$((down1 - down0))" \
 
 on host
 press_until Return host-08-intro in_match
-wait_intro host-08-again 60
+wait_intro host-08-again 150
 kill -9 "$jpid"
 wait "$jpid" 2>/dev/null || true
 say "the joiner was killed"
