@@ -5,6 +5,8 @@
 #include <cstdio>
 
 #include "app/Form1.h"
+#include "app/net_options.h"
+#include "net/enet_link.h"
 #include "net/sound_tap.h"
 #include "platform/vbrt.h"
 
@@ -317,7 +319,9 @@ void NetPlay::ViewPass(Form1& f) {
     const uint32_t silence = join_->Silence(now);
     const bool connecting = join_->state() != JoinSession::State::Joined;
     if (silence >= kGiveUpAfterMs) {
-      EndWith(f, connecting ? "Cannot join " + target_ + ": no answer." : "The connection to the host was lost.",
+      EndWith(f,
+              connecting ? "Cannot join " + target_ + ": no answer (is a game hosting there?)"
+                         : "The connection to the host was lost.",
               connecting ? 1 : 0);
     }
     const bool lost = !connecting && silence >= kLostAfterMs;
@@ -600,9 +604,6 @@ void NetPlay::EndWith(Form1& f, const std::string& message, int code) {
 }
 
 // ---- Start-up from the command line ---------------------------------------------------------
-
-#include "app/net_options.h"
-#include "net/enet_link.h"
 
 std::unique_ptr<NetPlay> StartNetwork(const NetOptions& o, std::string& error) {
   if (!o.any()) return nullptr;
