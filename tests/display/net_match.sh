@@ -35,27 +35,31 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A virtual display of our own: the first free number from 140.
+# start_display: a virtual display of our own, the first free number from 140, in $display
+# (started from this shell, not a subshell, so that the cleanup knows it).
 start_display() {
-  local n
+  local n i
   for n in $(seq 140 199); do
     [ -e "/tmp/.X$n-lock" ] && continue
     Xvfb ":$n" -screen 0 800x600x24 -noreset -nolisten tcp >/dev/null 2>&1 &
-    children+=($!)
-    local i
+    local xpid=$!
+    children+=($xpid)
     for i in $(seq 50); do
+      kill -0 "$xpid" 2>/dev/null || break  # another took the number first
       if xdpyinfo -display ":$n" >/dev/null 2>&1; then
-        echo "$n"
+        display=$n
         return 0
       fi
       sleep 0.1
     done
   done
-  echo "no free display" >&2
+  echo "net_match: no free display" >&2
   return 1
 }
-hd=$(start_display)
-jd=$(start_display)
+start_display
+hd=$display
+start_display
+jd=$display
 port=$((20000 + RANDOM % 20000))
 relay_port=$((port + 1))
 "$relay" "$relay_port" "$port" 50 10 2 540 "$out/relay.txt" &
