@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/packages.sh
-vantor_install_packages
+vantor_install_packages bench
 vantor_build build/bench -DCMAKE_BUILD_TYPE=Release -DVANTOR_TESTS=OFF -DVANTOR_BENCH=ON
 
 reps=${BENCH_REPETITIONS:-10}
@@ -46,6 +46,11 @@ gl_ours=$(get BM_GlMatchFrame/real_time_median real_time)
 gl_bare=$(get BM_GlBareFrame/real_time_median real_time)
 gl_ours_cpu=$(get BM_GlMatchFrame/real_time_median cpu_time)
 gl_bare_cpu=$(get BM_GlBareFrame/real_time_median cpu_time)
+gl_one=$(get BM_GlBareFrameOneSample/real_time_median real_time)
+gl_one_cpu=$(get BM_GlBareFrameOneSample/real_time_median cpu_time)
+gl_samples=$(calc %.0f "$(get BM_GlMatchFrame/real_time_median samples)")
+bare_samples=$(calc %.0f "$(get BM_GlBareFrame/real_time_median samples)")
+gl_size="$(calc %.0f "$(get BM_GlMatchFrame/real_time_median width)") × $(calc %.0f "$(get BM_GlMatchFrame/real_time_median height)")"
 renderer=$(get BM_GlBareFrame/real_time_median label)
 draws=$(calc %.0f "$(get BM_GlBareFrame/real_time_median draws)")
 triangles=$(calc %.0f "$(get BM_GlBareFrame/real_time_median triangles)")
@@ -88,9 +93,10 @@ aggregate), the runs of all benchmarks interleaved at random.
 | CPU per match frame (\`Game_render\`, ball in play, 60 fps, recording device) | $(calc %.0f "$frame_ns") ns CPU ($(calc %.0f "$frame_real_ns") ns wall), $(calc %.3f "$frame_ns / 16666667 * 100") % of a 16.7 ms frame | under 50 µs | $(verdict "$frame_ns < 50000") |
 | Heap allocations per steady match frame | $(calc %.0f "$match_allocs") | 0 | $(verdict "$match_allocs == 0") |
 | Heap allocations per steady menu frame (player count, level and names, after the match) | ${menu_allocs[0]}, ${menu_allocs[1]}, ${menu_allocs[2]} | 0 | $(verdict "${menu_allocs[0]} + ${menu_allocs[1]} + ${menu_allocs[2]} == 0") |
-| OpenGL match frame at 800 × 600, the game (\`Pass\`, offscreen) | $(calc %.0f "$gl_ours_cpu") µs CPU ($(calc %.0f "$gl_ours") µs wall) | | |
-| The same frame, bare OpenGL program | $(calc %.0f "$gl_bare_cpu") µs CPU ($(calc %.0f "$gl_bare") µs wall) | | |
-| Ratio game / bare | $ratio (wall: $wall_ratio) | within 1.25 | $(verdict "$ratio <= 1.25") |
+| OpenGL match frame, 800 × 600 back buffer shown at $gl_size with $gl_samples× MSAA, the game (\`Pass\`, offscreen) | $(calc %.0f "$gl_ours_cpu") µs CPU ($(calc %.0f "$gl_ours") µs wall) | | |
+| The same frame with $bare_samples× MSAA, bare OpenGL program | $(calc %.0f "$gl_bare_cpu") µs CPU ($(calc %.0f "$gl_bare") µs wall) | | |
+| Ratio game / bare, the same MSAA | $ratio (wall: $wall_ratio) | within 1.25 | $(verdict "$ratio <= 1.25 && $gl_samples == $bare_samples && $gl_samples == 4") |
+| The same frame with one sample a pixel, bare OpenGL program (what MSAA costs) | $(calc %.0f "$gl_one_cpu") µs CPU ($(calc %.0f "$gl_one") µs wall): MSAA adds $(calc %.0f "($gl_bare_cpu / $gl_one_cpu - 1) * 100") % | | |
 | Start-up to the first presented frame (real program, from outside) | $(calc %.0f "$startup") ms | | |
 | \`Game_Load\`, warm caches (OpenGL device) | $(calc %.1f "$game_load") ms | | |
 | Reload of the effect buffers at the 20th counted effect | $(calc %.1f "$reload") µs (worst of 200: $(calc %.0f "$reload_worst") µs, of which $(calc %.0f "$reload_worst_cpu") µs the thread's own work) | under 0.2 ms | $(verdict "$reload < 200") |
@@ -127,7 +133,10 @@ aggregate), the runs of all benchmarks interleaved at random.
   the address sanitizer's hooks, in \`./test.sh\`).
 - **OpenGL match frame against a bare program** (\`bench/gl_bench.cpp\`): both under
   \`SDL_VIDEODRIVER=offscreen\` (an EGL pbuffer; SDL's offscreen desktop is 1024 × 768, so
-  the game's 800 × 600 back buffer is drawn scaled to it, by both), \`SDL_AUDIODRIVER=dummy\`,
+  the game's 800 × 600 back buffer is drawn scaled to it, by both, the text rasterised at
+  that scale), both with 4× multisample anti-aliasing the game's way (a multisampled
+  framebuffer of the drawable's size, resolved into the window's buffer before the swap:
+  Mesa's software renderer samples framebuffer objects, not windows), \`SDL_AUDIODRIVER=dummy\`,
   \`VANTOR_NO_PACING=1\` (the game's switch that turns frame pacing off; set by the
   benchmark only) and \`LP_NUM_THREADS=0\`: Mesa's software renderer (llvmpipe) then
   rasterises on the calling thread, so that a frame's whole cost, drawing included, is
@@ -149,9 +158,12 @@ aggregate), the runs of all benchmarks interleaved at random.
     (depth, blending, culling, lighting, material, texture), then client arrays and
     \`glDrawArrays\`/\`glDrawElements\`.
   - Both use the game's own conversions of Direct3D state to OpenGL
-    (\`platform/sdl/gl_translate.h\`), so the pictures are the same; what differs is
+    (\`platform/sdl/gl_translate.h\`) and its multisampled framebuffer
+    (\`platform/sdl/multisample.h\`), so the pictures are the same; what differs is
     everything the game does around the draws. The ratio is of the medians of CPU time
     (of wall time in brackets).
+  - The bare program draws the frame once more straight into its window, one sample a
+    pixel: the difference is what multisampling costs the renderer.
 - **Start-up to the first presented frame** (\`bench/startup_bench.cpp\`): the real
   program \`build/bench/vantor\` is started by the benchmark under the offscreen driver
   with \`LD_PRELOAD\` of \`libvantor_first_present.so\` (\`bench/first_present/\`), which

@@ -1,7 +1,9 @@
 // The match frame on the real face (OpenGL 2.1 in SDL's offscreen window, 800 × 600 back
-// buffer, no frame pacing) against a bare OpenGL program drawing the same frame: the
-// draws of one match frame, captured on the recording device, replayed with plain GL
-// calls (client arrays, the same textures uploaded once, state set only where it changes).
+// buffer, 4x multisampling, no frame pacing) against a bare OpenGL program drawing the same
+// frame with the same multisampling: the draws of one match frame, captured on the
+// recording device, replayed with plain GL calls (client arrays, the same textures uploaded
+// once, state set only where it changes). The bare program also draws it with one sample a
+// pixel, for what multisampling costs.
 // Also on the real face: Game_Load with warm caches, and the reload of the effect buffers
 // that every 20th counted effect makes.
 #include <SDL.h>
@@ -26,6 +28,7 @@
 #include "platform/sdl/font_finder.h"
 #include "platform/sdl/gl_device.h"
 #include "platform/sdl/gl_translate.h"
+#include "platform/sdl/multisample.h"
 #include "platform/testing/test_platform.h"
 
 namespace {
@@ -155,6 +158,8 @@ struct BareDraw {
 struct Bare {
   SDL_Window* window = nullptr;
   SDL_GLContext context = nullptr;
+  std::unique_ptr<plat::sdl::MultisampleTarget> multisample;
+  int drawableWidth = 0, drawableHeight = 0;
   plat::sdl::PixelRect viewport{};
   plat::sdl::GlMatrix projection{}, screenProjection{};
   std::vector<plat::D3DLIGHT8> lights;
@@ -163,7 +168,9 @@ struct Bare {
   std::vector<GLuint> textures;
   size_t triangles = 0;
 
-  Bare() {
+  // Draws with `samples` samples a pixel (the game's way: into a multisampled framebuffer
+  // resolved at the swap), or straight into the window with 0.
+  explicit Bare(int samples) {
     Game();  // SDL's video is up, in the same offscreen setting
     window = SDL_CreateWindow("bare", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 800, 600,
                               SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN_DESKTOP);
@@ -172,11 +179,15 @@ struct Bare {
     if (context == nullptr) throw std::runtime_error(SDL_GetError());
     SDL_GL_MakeCurrent(window, context);
     SDL_GL_SetSwapInterval(0);
-    int w = 0, h = 0;
-    SDL_GL_GetDrawableSize(window, &w, &h);
-    viewport = plat::sdl::letterbox(w, h, 800, 600);
+    SDL_GL_GetDrawableSize(window, &drawableWidth, &drawableHeight);
+    viewport = plat::sdl::letterbox(drawableWidth, drawableHeight, 800, 600);
+    if (samples > 0) {
+      multisample = std::make_unique<plat::sdl::MultisampleTarget>(samples);
+      multisample->drawInto(drawableWidth, drawableHeight);
+    }
     Capture();
   }
+  int Samples() const { return multisample ? multisample->samples() : 0; }
 
   void Capture() {
     CapturingPlatform platform;
@@ -305,9 +316,12 @@ struct Bare {
     draws.push_back(std::move(d));
   }
 
+  // A string as the game draws it: rasterised at its size times the window's scale and
+  // placed on whole pixels of the window.
   void AddText(const Call& c, std::map<std::pair<std::string, int>, TTF_Font*>& fonts) {
+    const double sx = viewport.width / 800.0, sy = viewport.height / 600.0;
     const plat::sdl::FontFile file = plat::sdl::findFontFile(c.font.face, c.font.bold);
-    const int pixels = plat::sdl::pixelsForPoints(c.font.points);
+    const int pixels = static_cast<int>(std::lround(plat::sdl::pixelsForPoints(c.font.points) * sy));
     TTF_Font*& font = fonts[{file.path, pixels}];
     if (font == nullptr) font = TTF_OpenFont(file.path.c_str(), pixels);
     if (font == nullptr) return;
@@ -329,10 +343,12 @@ struct Bare {
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     textures.push_back(name);
 
-    float x0 = static_cast<float>(c.rect.left);
-    if (c.b & plat::DT_CENTER) x0 += static_cast<float>((c.rect.right - c.rect.left - surface->w) / 2);
-    const auto y0 = static_cast<float>(c.rect.top);
-    const float x1 = x0 + static_cast<float>(surface->w), y1 = y0 + static_cast<float>(surface->h);
+    // Window pixels, then back-buffer units for the screen projection.
+    double left = std::round(c.rect.left * sx);
+    if (c.b & plat::DT_CENTER) left += std::trunc(((c.rect.right - c.rect.left) * sx - surface->w) / 2);
+    const double top = std::round(c.rect.top * sy);
+    const auto x0 = static_cast<float>(left / sx), y0 = static_cast<float>(top / sy);
+    const auto x1 = static_cast<float>((left + surface->w) / sx), y1 = static_cast<float>((top + surface->h) / sy);
     SDL_FreeSurface(surface);
     // x, y, z, rhw, then u, v: a screen quad as a strip.
     struct Corner {
@@ -365,6 +381,7 @@ struct Bare {
 
   // One frame: clear, the lights once, then every draw with only the state that changes.
   void Frame() {
+    if (multisample) multisample->drawInto(drawableWidth, drawableHeight);
     glViewport(viewport.x, viewport.y, viewport.width, viewport.height);
     glClearColor(0, 0, 0, 1);
     glDepthMask(GL_TRUE);
@@ -466,6 +483,7 @@ struct Bare {
       }
       last = &d;
     }
+    if (multisample) multisample->resolve();
     SDL_GL_SwapWindow(window);
     glFinish();
   }
@@ -478,7 +496,12 @@ struct Bare {
 };
 
 Bare& TheBare() {
-  static Bare* bare = new Bare();
+  static Bare* bare = new Bare(4);  // as the game asks
+  return *bare;
+}
+
+Bare& TheBareWithoutMultisampling() {
+  static Bare* bare = new Bare(0);
   return *bare;
 }
 
@@ -490,11 +513,14 @@ void BM_GlMatchFrame(benchmark::State& state) {
   for (auto _ : state) game.Frame();
   state.counters["strings_rasterised"] =
       static_cast<double>(plat::sdl::textStats().stringsRasterised - before.stringsRasterised);
+  const auto& device = static_cast<const plat::sdl::GlDevice&>(*game.form->D.D3Ddevice);
+  state.counters["samples"] = device.samples();
+  state.counters["width"] = device.viewport().width;
+  state.counters["height"] = device.viewport().height;
 }
 BENCHMARK(BM_GlMatchFrame)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
-void BM_GlBareFrame(benchmark::State& state) {
-  Bare& bare = TheBare();
+void BareFrames(benchmark::State& state, Bare& bare) {
   SDL_GL_MakeCurrent(bare.window, bare.context);
   for (int i = 0; i < 30; ++i) bare.Frame();
   for (auto _ : state) bare.Frame();
@@ -503,8 +529,14 @@ void BM_GlBareFrame(benchmark::State& state) {
   state.SetLabel(renderer);
   state.counters["draws"] = static_cast<double>(bare.draws.size());
   state.counters["triangles"] = static_cast<double>(bare.triangles);
+  state.counters["samples"] = bare.Samples();
 }
+
+void BM_GlBareFrame(benchmark::State& state) { BareFrames(state, TheBare()); }
 BENCHMARK(BM_GlBareFrame)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+void BM_GlBareFrameOneSample(benchmark::State& state) { BareFrames(state, TheBareWithoutMultisampling()); }
+BENCHMARK(BM_GlBareFrameOneSample)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 // A match's loading, everything read before (files in the page cache, decoded sounds
 // kept by the sound device), on the OpenGL device.

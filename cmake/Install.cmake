@@ -17,13 +17,13 @@ install(FILES ${VANTOR_DATA_DIR}/vantor.png DESTINATION ${CMAKE_INSTALL_DATADIR}
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vantor)
-set(CPACK_PACKAGE_VERSION 1.0.0)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Vantor developers <dev@vantor.local>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Full-screen 3D air hockey for one or two players")
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_COMPRESSION_TYPE gzip)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "libsdl2-2.0-0, libsdl2-image-2.0-0, libsdl2-ttf-2.0-0, libsdl2-mixer-2.0-0, libassimp5, libenet7, libfontconfig1, libgl1, libgl1-mesa-dri, fonts-comic-neue, fonts-blankenburg, fonts-dejavu-core")
+  "libsdl2-2.0-0, libsdl2-image-2.0-0, libsdl2-ttf-2.0-0, libsdl2-mixer-2.0-0, libassimp5, libenet7, libfontconfig1, libinih1, libx11-6, libgl1, libgl1-mesa-dri, fonts-comic-neue, fonts-blankenburg, fonts-dejavu-core")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 include(CPack)

@@ -10,9 +10,9 @@ fi
 here=$(cd "$(dirname "$0")" && pwd)
 build=$1
 data=$(cd "$2" && pwd)
-cxx=${VANTOR_FUZZ_CXX:-$(command -v clang++ || command -v clang++-14 || true)}
+cxx=${VANTOR_FUZZ_CXX:-$(command -v clang++ || true)}
 if [ -z "$cxx" ]; then
-  echo "no clang++: the fuzz targets need clang and libclang-rt-14-dev (scripts/packages.sh)" >&2
+  echo "no clang++: the fuzz targets need clang and its runtime, libclang-rt-N-dev (scripts/packages.sh)" >&2
   exit 1
 fi
 mkdir -p "$build"

@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Runs one fuzz target on a copy of its seed corpus.
 #
-#   fuzz/run.sh <fuzz build folder> <texture|sound|mesh|mapping> <seconds> [libFuzzer options...]
+#   fuzz/run.sh <fuzz build folder> <texture|sound|mesh|mapping|settings> <seconds> [libFuzzer options...]
 #
 # The corpus is a temporary folder (removed at the end) unless VANTOR_FUZZ_CORPUS names one to
 # keep; whatever crashes is kept in <fuzz build folder>/artifacts/<target>/. Exits non-zero when
 # the target found something.
 set -euo pipefail
 if [ $# -lt 3 ]; then
-  echo "usage: $0 <fuzz build folder> <texture|sound|mesh|mapping> <seconds> [libFuzzer options...]" >&2
+  echo "usage: $0 <fuzz build folder> <texture|sound|mesh|mapping|settings> <seconds> [libFuzzer options...]" >&2
   exit 2
 fi
 here=$(cd "$(dirname "$0")" && pwd)

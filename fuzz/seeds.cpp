@@ -278,6 +278,11 @@ void SoundSeeds(const fs::path& data, const fs::path& out) {
     fs::copy_file(data / name, out / fs::path(name).filename(), fs::copy_options::overwrite_existing);
   // The start of a track: the header still counts the whole of it.
   Write(out / "bck1-start.wav", Read(data / "Sounds/bck1.wav", 16384));
+  // ... and as a recorder that cannot seek back leaves it: the RIFF and data lengths unknown.
+  Bytes unknown = Read(data / "Sounds/bck1.wav", 16384);
+  for (const size_t at : {size_t{4}, size_t{40}})
+    for (size_t k = 0; k < 4; ++k) unknown[at + k] = 0xFF;
+  Write(out / "bck1-unknown-sizes.wav", unknown);
 
   const Sound s = ReadWav16(data / "Sounds/rcoll.wav", 2048);
   const auto n = static_cast<uint32_t>(s.samples.size());
@@ -408,6 +413,28 @@ void MeshSeeds(const fs::path& data, const fs::path& out) {
       "   Material {\n    0.2;0.2;0.9;1.0;;\n    4.0;\n    1.0;1.0;1.0;;\n    0.0;0.0;0.0;;\n   }\n"
       "  }\n }\n}\n";
   Write(out / "small.x", Bytes(small.begin(), small.end()));
+
+  // As an exporter writes a skinned, animated model: templates, vertex colours, DeclData,
+  // duplication indices, a skin, an effect in the material and an animation set, which the
+  // reader passes over as Assimp does, around a small mesh.
+  const std::string exported =
+      "xof 0303txt 0032\n// exported\n"
+      "template XSkinMeshHeader { <3CF169CE-FF7C-44ab-93C0-F78F62D172E2> WORD nMaxSkinWeightsPerVertex; }\n"
+      "AnimTicksPerSecond { 4800; }\n"
+      "Frame Root {\n FrameTransformMatrix { 1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.003,0.0,0.0,1.0;; }\n"
+      " Mesh Tri {\n  3; 0;0;0;, 2000;0;0;, 0;1000;0;;\n  1; 3;0,1,2;;\n"
+      "  MeshNormals { 1; 0.0;0.0;-1.0;; 1; 3;0,0,0;; }\n"
+      "  MeshTextureCoords { 3; 0.0;0.0;, 1.0;0.0;, 0.0;1.0;; }\n"
+      "  MeshVertexColors { 3; 0;1.0;0.0;0.0;1.0;;, 1;0.0;1.0;0.0;1.0;;, 2;0.0;0.0;1.0;1.0;;; }\n"
+      "  VertexDuplicationIndices { 3; 3; 0, 1, 2; }\n"
+      "  DeclData { 1; 2;0;5;0;; 2; 1065353216,0; }\n"
+      "  MeshMaterialList { 1; 1; 0;; Material { 1.0;1.0;1.0;1.0;; 8.0; 0.5;0.5;0.5;; 0.0;0.0;0.0;;\n"
+      "   TextureFilename { \"lampshade.tga\"; } EffectInstance { \"a.fx\"; } } }\n"
+      "  XSkinMeshHeader { 1; 3; 1; }\n"
+      "  SkinWeights { \"Root\"; 2; 0, 2; 1.0, 0.5;"
+      " 1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,0.0,0.0,1.0;; }\n }\n}\n"
+      "AnimationSet Idle { Animation { { Root } AnimationKey { 2; 1; 0;3;0.0,0.5,0.0;;; } } }\n";
+  Write(out / "exported.x", Bytes(exported.begin(), exported.end()));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -428,6 +455,21 @@ void MappingSeeds(const fs::path& out) {
   Write(out / "pads.txt", Bytes(pads.begin(), pads.end()));
   const std::string bare = "05000000cccc0000dddd000001000000,Bare pad,a:b0,dpup:-a1,dpdown:+a1";
   Write(out / "bare.txt", Bytes(bare.begin(), bare.end()));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Settings: a file as the game writes it, one with every kind of value wrong, and a command line.
+
+void SettingsSeeds(const fs::path& out) {
+  auto write = [&](const char* name, const std::string& text) { Write(out / name, Bytes(text.begin(), text.end())); };
+  write("written.ini",
+        "; Vantor's settings, written by the game when they change.\n[window]\nfullscreen = false\nwidth = 1000\n"
+        "height = 500\n\n[sound]\nmusic = 35\neffects = 0\nmute = true\n\n[names]\nleft = \" A \\;B \\\"q\\\" \"\n"
+        "right = \"Zo\xc3\xab\"\n");
+  write("damaged.ini",
+        "[window]\nfullscreen = maybe\nwidth = 99999\n[sound]\nmusic = -1\nvolume = 3\n[names]\nright = BOB\n"
+        "left = \"\\x\"\nno line\n");
+  write("command_line", "--windowed\n--mute\n--data\n/tmp");
 }
 
 // Every network message, and a short replay of a match.
@@ -474,7 +516,7 @@ void NetSeeds(const fs::path& packets, const fs::path& replays) {
 int main(int argc, char** argv) {
   if (argc != 3) Die("usage: vantor_fuzz_seeds <build folder with the data> <output folder>");
   const fs::path data = argv[1], out = argv[2];
-  for (const char* target : {"texture", "sound", "mesh", "mapping", "packet", "replay"}) {
+  for (const char* target : {"texture", "sound", "mesh", "mapping", "settings", "packet", "replay"}) {
     fs::remove_all(out / target);
     fs::create_directories(out / target);
   }
@@ -482,6 +524,7 @@ int main(int argc, char** argv) {
   SoundSeeds(data, out / "sound");
   MeshSeeds(data, out / "mesh");
   MappingSeeds(out / "mapping");
+  SettingsSeeds(out / "settings");
   NetSeeds(out / "packet", out / "replay");
   return 0;
 }

@@ -1,6 +1,6 @@
-// Sound loading as the game does it: the sound device checks a file and has SDL2_mixer decode
-// it to the opened device's format (44.1 kHz, 16-bit, stereo; the dummy driver here); the
-// silent device makes the same check without decoding.
+// Sound loading as the game does it: the WAV reader's check, which both faces make; then, as
+// the real device does, the sound decoded whole to the opened mixer's format (44.1 kHz,
+// 16-bit, stereo; the dummy driver here), and decoded as it plays, as a long track is.
 #include <SDL.h>
 #include <SDL_mixer.h>
 
@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #include "outcome.h"
 #include "platform/d3d8.h"
@@ -34,30 +35,44 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // An empty file opens, but SDL has no memory stream of no bytes.
   if (size == 0) return 0;
 
-  // The real device (sound.cpp), from a file the caller closes.
-  if (mixerOpen) {
-    SDL_RWops* rw = SDL_RWFromConstMem(data, static_cast<int>(size));
-    try {
-      Mix_Chunk* chunk = plat::sdl::loadChunk(rw, "fuzz.wav");
-      fuzz::Outcome("mixed", fuzz::Log2(chunk->alen));
-      uint64_t sum = 0;
-      for (Uint32 i = 0; i < chunk->alen; i += 64) sum += chunk->abuf[i];
-      if (sum == UINT64_MAX) std::abort();
-      Mix_FreeChunk(chunk);
-    } catch (const plat::LoadError& e) {
-      fuzz::Outcome(e.what());
-    }
-    SDL_RWclose(rw);
-  }
-
-  // The silent device: the same check without the mixer.
-  SDL_RWops* rw = SDL_RWFromConstMem(data, static_cast<int>(size));
+  // The check both faces make (the silent device and the test face stop there).
+  std::unique_ptr<plat::WavReader> reader;
   try {
-    plat::sdl::checkWav(rw, "fuzz.wav");
-    fuzz::Outcome("checked");
+    reader = std::make_unique<plat::WavReader>(SDL_RWFromConstMem(data, static_cast<int>(size)), "fuzz.wav");
+    fuzz::Outcome("checked", fuzz::Log2(reader->frames()) * 64 + fuzz::Log2(reader->lengthMs()));
   } catch (const plat::LoadError& e) {
     fuzz::Outcome(e.what());
+    return 0;
   }
-  SDL_RWclose(rw);
+  if (!mixerOpen) return 0;
+
+  // The real device: decoded whole to the mixer's format, as effects and short tracks are...
+  Mix_Chunk* chunk = plat::sdl::loadChunk(*reader);
+  fuzz::Outcome("mixed", fuzz::Log2(chunk->alen));
+  uint64_t sum = 0;
+  for (Uint32 i = 0; i < chunk->alen; i += 64) sum += chunk->abuf[i];
+  const Uint32 mixedBytes = chunk->alen;
+  Mix_FreeChunk(chunk);
+
+  // ... and as it plays, as long tracks are: the same sound, a piece at a time, to its end.
+  int rate = 0, channels = 0;
+  Uint16 format = 0;
+  Mix_QuerySpec(&rate, &format, &channels);
+  plat::sdl::WavStream stream(std::move(reader), rate, format, channels);
+  stream.restart(false);
+  Uint8 out[4096];
+  uint64_t streamed = 0;
+  while (!stream.ended()) {
+    stream.fill(out, sizeof out);
+    streamed += sizeof out;
+    for (size_t i = 0; i < sizeof out; i += 64) sum += out[i];
+    // The stream ends within a buffer of what the whole decode gives (resampling in pieces
+    // may differ by a few frames).
+    if (streamed > uint64_t{mixedBytes} + 2 * sizeof out + 4096) {
+      std::fprintf(stderr, "sound fuzzer: the stream runs past the sound (%u bytes)\n", mixedBytes);
+      std::abort();
+    }
+  }
+  if (sum == UINT64_MAX) std::abort();
   return 0;
 }

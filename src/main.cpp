@@ -1,60 +1,56 @@
 // Vantor: a full-screen 3D air-hockey game.
-#include <CLI/CLI.hpp>
-
 #include <cstdio>
+#include <iostream>
 #include <memory>
 
 #include "app/Form1.h"
-#include "app/net_options.h"
 #include "app/netplay.h"
+#include "app/options.h"
+#include "app/settings.h"
 #include "platform/app_path.h"
 #include "platform/platform.h"
 
-namespace {
-
-// The command line; exits with CLI11's message, and code 2 when it cannot be read.
-NetOptions ReadOptions(int argc, char** argv) {
-  NetOptions o;
-  CLI::App app("Vantor: a 3D air-hockey game for one or two players.", "vantor");
-  auto* host = app.add_option("--host", o.port, "Host a network match: wait for a player on UDP port PORT (27960)")
-                   ->expected(0, 1)
-                   ->option_text("[PORT]");
-  auto* join = app.add_option("--join", o.join, "Join the network match hosted on HOST (IPv4 name or address)")
-                   ->option_text("HOST[:PORT]");
-  app.add_option("--name", o.name, "Your name in a network match (16 characters at most)")->option_text("NAME");
-  app.add_option("--record", o.record, "Host: write the matches to FILE as a replay")
-      ->needs(host)
-      ->option_text("FILE");
-  auto* replay =
-      app.add_option("--replay", o.replay, "Play the replay FILE (Esc pauses, Q leaves)")->option_text("FILE");
-  host->excludes(join)->excludes(replay);
-  join->excludes(replay);
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& e) {
-    std::exit(app.exit(e) == 0 ? 0 : 2);
-  }
-  o.host = host->count() > 0;
-  return o;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-  const NetOptions options = ReadOptions(argc, argv);
+  const app::CommandLine line = app::ParseCommandLine(argc, argv, std::cout, std::cerr);
+  if (line.exitCode >= 0) return line.exitCode;
+
+  // The player's settings, with this run's options over them. What the player changes in
+  // the game (full screen, the window's size, mute) goes back into the file.
+  app::SettingsStore settings(app::SettingsPath(), std::cerr);
+  plat::Preferences running = app::WithOptions(settings.saved().preferences, line.options);
+
+  // A network match: the joining player's name is --name, or the last name they played under.
   std::string error;
-  std::unique_ptr<NetPlay> net = StartNetwork(options, error);
+  const app::Settings& saved = settings.saved();
+  const std::string& lastName = saved.rightName.empty() ? saved.leftName : saved.rightName;
+  std::unique_ptr<NetPlay> net =
+      StartNetwork(line.options, line.options.name.empty() ? lastName : line.options.name, error);
   if (!error.empty()) {
     std::fprintf(stderr, "vantor: %s\n", error.c_str());
     return 1;
   }
+
   std::unique_ptr<plat::Platform> platform = plat::CreateSdlPlatform(argv[0]);
   if (!platform) return 1;
-  plat::SetAppPath(platform->AppFolder());
+  platform->SetPreferences(running);
+  platform->OnPreferencesChange([&](const plat::Preferences& now) {
+    settings.Update([&](app::Settings& s) { app::TakeChanges(s.preferences, running, now); });
+    running = now;
+  });
+  plat::SetAppPath(line.options.dataDir.empty() ? platform->AppFolder() : line.options.dataDir);
+
   int code = 0;
   {
     auto form = std::make_unique<Form1>(*platform);
     form->net = net.get();
+    form->leftNameEntry = settings.saved().leftName;
+    form->rightNameEntry = settings.saved().rightName;
+    form->onNamesChosen = [&settings, &f = *form] {
+      settings.Update([&](app::Settings& s) {
+        s.rightName = f.rightNameEntry;
+        if (!f.onePlayer && !f.net) s.leftName = f.leftNameEntry;  // the computer's row, or the remote player's
+      });
+    };
     try {
       form->Form_Load();
     } catch (const plat::ProgramEnd& end) {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -144,6 +145,9 @@ class Form1 {
   void frmlvl_render();
   void frmlvl_checkkey();
   void Text1_Change();
+  // Told when Play starts a match from the level and names screen, its names set (the
+  // program keeps them for its next start).
+  std::function<void()> onNamesChosen;
   void Frm_After_load();
   void Frm_After_render();
   void Frm_After_checkkey();

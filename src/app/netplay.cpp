@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "app/Form1.h"
-#include "app/net_options.h"
+#include "app/options.h"
 #include "net/enet_link.h"
 #include "net/sound_tap.h"
 #include "platform/vbrt.h"
@@ -605,8 +605,8 @@ void NetPlay::EndWith(Form1& f, const std::string& message, int code) {
 
 // ---- Start-up from the command line ---------------------------------------------------------
 
-std::unique_ptr<NetPlay> StartNetwork(const NetOptions& o, std::string& error) {
-  if (!o.any()) return nullptr;
+std::unique_ptr<NetPlay> StartNetwork(const app::Options& o, const std::string& name, std::string& error) {
+  if (!o.network()) return nullptr;
   if (!o.record.empty() && !o.host) {
     error = "--record writes what a host sends: use it with --host";
     return nullptr;
@@ -617,7 +617,8 @@ std::unique_ptr<NetPlay> StartNetwork(const NetOptions& o, std::string& error) {
     return std::make_unique<NetPlay>(NetPlay::Mode::Replay, std::move(link), Name{}, o.replay);
   }
   if (o.host) {
-    auto link = EnetLink::Listen(o.port, HostSession::kMaxPeers + 1, error);
+    const uint16_t port = o.port != 0 ? o.port : kDefaultPort;
+    auto link = EnetLink::Listen(port, HostSession::kMaxPeers + 1, error);
     if (!link) return nullptr;
     auto play = std::make_unique<NetPlay>(NetPlay::Mode::Host, std::move(link));
     if (!o.record.empty()) {
@@ -625,13 +626,13 @@ std::unique_ptr<NetPlay> StartNetwork(const NetOptions& o, std::string& error) {
       if (!writer->Open(o.record, error)) return nullptr;
       play->Record(std::move(writer));
     }
-    std::fprintf(stderr, "vantor: hosting on UDP port %u\n", static_cast<unsigned>(o.port));
+    std::fprintf(stderr, "vantor: hosting on UDP port %u\n", static_cast<unsigned>(port));
     return play;
   }
   HostAndPort target;
   if (!ParseHostAndPort(o.join, kDefaultPort, target, error)) return nullptr;
   auto link = EnetLink::Connect(target, error);
   if (!link) return nullptr;
-  return std::make_unique<NetPlay>(NetPlay::Mode::Join, std::move(link), Name::From(o.name),
+  return std::make_unique<NetPlay>(NetPlay::Mode::Join, std::move(link), Name::From(name),
                                    target.host + ":" + std::to_string(target.port));
 }

@@ -16,6 +16,9 @@
 #include "net/wire.h"
 
 class Form1;
+namespace app {
+struct Options;
+}
 namespace net {
 class SoundTap;
 }
@@ -104,3 +107,8 @@ class NetPlay {
   uint32_t endAt_ = 0;  // replay: when the last record was played
   bool wasNetLost_ = false;
 };
+
+// Builds the network side the options ask for: nullptr with `error` set when it cannot
+// (a port in use, a damaged replay, a host name that cannot be read); nullptr and no error
+// when no network option was given. `name` is the joining player's.
+std::unique_ptr<NetPlay> StartNetwork(const app::Options& options, const std::string& name, std::string& error);

@@ -47,8 +47,8 @@ struct DecodedImage {
   int width = 0, height = 0;
   std::vector<uint32_t> argb;
 };
-// Reads a TGA (or any format SDL2_image knows) into ARGB texels. Throws LoadError naming
-// the file when it is missing, empty or undecodable.
+// Reads a TGA (common/tga_reader.h) or any other format SDL2_image knows into ARGB texels.
+// Throws LoadError naming the file when it is missing, empty or undecodable.
 DecodedImage LoadImageFile(const std::string& path);
 // The same for a file's bytes already in memory; `name` names it in errors and, as for a
 // path, its extension ".tga" picks the TGA reader.

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,6 +43,17 @@ struct ProgramEnd {
   int code = 0;
 };
 
+// The player's own choices for the window and the sound, none of them a rule of the game.
+// The defaults are the game as it always was: full screen, every sound at the level the
+// game gives it.
+struct Preferences {
+  bool fullscreen = true;
+  int windowWidth = 800, windowHeight = 600;  // the window's size when not full screen
+  int musicVolume = 100, effectsVolume = 100;  // percent, on top of the game's own levels
+  bool muted = false;
+  bool operator==(const Preferences&) const = default;
+};
+
 constexpr DWORD MB_ICONINFORMATION = 0x40;
 constexpr DWORD MB_ICONERROR = 0x10;
 
@@ -74,6 +86,25 @@ class Platform {
   // plugged in) with `strength` 0 … 1 for `ms` milliseconds, when it is there and can.
   virtual void SetPadLayout(const PadLayout& /*layout*/) {}
   virtual void Rumble(int /*pad*/, float /*strength*/, uint32_t /*ms*/) {}
+
+  // The player's choices. Given before ShowWindow they hold from the start. The real face
+  // changes them itself when the player toggles full screen (F11, Alt+Enter), resizes the
+  // window or mutes the sound (M), and tells `onChange` from PumpEvents. A face without a
+  // window or sound of its own keeps them and changes nothing.
+  virtual void SetPreferences(const Preferences& preferences) { preferences_ = preferences; }
+  virtual Preferences GetPreferences() const { return preferences_; }
+  void OnPreferencesChange(std::function<void(const Preferences&)> onChange) {
+    preferencesChanged_ = std::move(onChange);
+  }
+
+ protected:
+  void ReportPreferences() {
+    if (preferencesChanged_) preferencesChanged_(preferences_);
+  }
+  Preferences preferences_;
+
+ private:
+  std::function<void(const Preferences&)> preferencesChanged_;
 };
 
 // The real face (SDL2 window, OpenGL device, SDL2_mixer sound). `argv0` locates the data.

@@ -187,6 +187,7 @@ void Form1::frmlvl_checkkey() {
       level = lvlChoice;
       RName = rightNameEntry;
       LName = leftNameEntry;
+      if (onNamesChosen) onNamesChosen();
       Game_Load();
       screenState = "";
       break;

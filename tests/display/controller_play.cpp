@@ -160,10 +160,13 @@ void Play(Form1& f, const std::string& out) {
   f.ball.Xdir = -1;
   f.ball.Goal = false;
   f.Coll_thisloop = false;
+  // Counted from here: on a slow machine the play before may have had hits of its own.
+  const int rightBefore = NonZero(right, 30000), leftBefore = NonZero(left, 1);
   f.Checkcoll();
-  Check(NonZero(right, 30000) == 1 && NonZero(left, 1) == 0,
-        "a hit of the right racket rumbles the first controller (" + std::to_string(NonZero(right, 30000)) +
-            ", the second " + std::to_string(NonZero(left, 1)) + ")");
+  const int rightHits = NonZero(right, 30000) - rightBefore, leftHits = NonZero(left, 1) - leftBefore;
+  Check(rightHits == 1 && leftHits == 0, "a hit of the right racket rumbles the first controller (" +
+                                             std::to_string(rightHits) + ", the second " +
+                                             std::to_string(leftHits) + ")");
   Frames(f, 2);
   f.ball.Translate_ball(4.3, -2.0);
   f.ball.Xdir = 1;
@@ -171,10 +174,11 @@ void Play(Form1& f, const std::string& out) {
   f.ball.bAngle = 0.01;
   f.ball.Goal = false;
   const int16_t scored = f.ball.RScore;
+  const int goalsBefore = NonZero(left, 65535);
   Check(Until(
             f, [&] { return f.ball.RScore > scored; }, 3000),
         "a goal into the left player's goal");
-  Check(NonZero(left, 65535) == 1, "the goal rumbles the second controller at full strength");
+  Check(NonZero(left, 65535) > goalsBefore, "the goal rumbles the second controller at full strength");
 
   // Back leaves the match.
   Tap(f, left, SDL_CONTROLLER_BUTTON_BACK);

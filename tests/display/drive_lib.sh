@@ -22,6 +22,9 @@ drive_own_display() {
   fi
   mkdir -p "$out"
   rm -f "$out"/*.png
+  # The game's settings: fresh for every run, never the user's own.
+  export XDG_CONFIG_HOME="$out/config"
+  rm -rf "$XDG_CONFIG_HOME"
   log="$out/vantor.log"
   export ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}detect_leaks=0"  # Mesa and dbus leak by design
   probe="$out/.probe.png"

@@ -5,12 +5,16 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "picture_scene.h"
 #include "platform/d3dx8.h"
@@ -171,6 +175,23 @@ class DisplayTest : public ::testing::Test {
   }
 
   static void Clear() { device().Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0); }
+
+  // Takes the window's events until the device's picture is `width` × `height` pixels;
+  // false after two seconds.
+  static bool PictureBecomes(int width, int height) {
+    struct : WindowEventSink {
+      void OnTextInput(const char*) override {}
+      void OnBackspace() override {}
+      void OnCloseRequest() override {}
+    } sink;
+    for (int i = 0; i < 200; ++i) {
+      platform().PumpEvents(sink);
+      Clear();
+      if (gl().viewport().width == width && gl().viewport().height == height) return true;
+      SDL_Delay(10);
+    }
+    return false;
+  }
 
   static Scene* scene_;
   static std::string* folder_;
@@ -410,6 +431,26 @@ TEST_F(GlDevice, TexturesOutliveResetAndForgetThemselvesWhenReleased) {
   EXPECT_EQ(scene_->read().at(220, 120), 0x00FF00u);
 }
 
+TEST_F(GlDevice, EdgesAreSmoothedWhereTheDriverMultisamples) {
+  if (gl().samples() == 0) GTEST_SKIP() << "no multisampling on this driver: the device went without";
+  EXPECT_EQ(gl().samples(), 4);
+  // A white triangle with a slanted edge on black: pixels on the edge are partly covered.
+  Clear();
+  device().SetTexture(0, nullptr);
+  const ScreenVertex v[3] = {{100, 100, 0, 1, 0xFFFFFFFF, 0, 0, 0},
+                             {400, 130, 0, 1, 0xFFFFFFFF, 0, 0, 0},
+                             {100, 300, 0, 1, 0xFFFFFFFF, 0, 0, 0}};
+  device().SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  device().SetVertexShader(kFvfScreenVertex);
+  device().DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(ScreenVertex));
+  const Pixels p = scene_->read();
+  const int partial = CountIn(p, 90, 90, 410, 310, [](uint32_t c) {
+    const int g = channel(c, 8);
+    return g > 20 && g < 235;
+  });
+  EXPECT_GT(partial, 200) << "about one pixel in two along 360 pixels of slanted edge";
+}
+
 // ---------------------------------------------------------------------------------------
 class Text : public DisplayTest {};
 
@@ -567,6 +608,187 @@ TEST_F(Window, KeysHeldOnTheDisplayShowInTheKeyboardState) {
   auto released = stateAfter("xdotool keyup Left keyup a keyup F10");
   EXPECT_EQ(released[DIK_LEFT], 0);
   EXPECT_EQ(released[DIK_A], 0);
+}
+
+TEST_F(Window, SwitchingToAWindowKeepsTheDeviceAndThePictureFollowsTheRealWindow) {
+  const Preferences start = platform().GetPreferences();
+  ASSERT_TRUE(start.fullscreen);
+  Preferences window = start;
+  window.fullscreen = false;
+  window.windowWidth = 640;
+  window.windowHeight = 400;
+  platform().SetPreferences(window);
+  ASSERT_TRUE(PictureBecomes(533, 400));
+  EXPECT_EQ(gl().viewport(), sdl::letterbox(640, 400, 800, 600));
+  EXPECT_EQ(device().TestCooperativeLevel(), D3D_OK) << "a switch is no lost device";
+  // Back to full screen. Without a window manager (as here) the window keeps its size,
+  // although SDL takes it for the desktop's: the picture stays inside the real window.
+  platform().SetPreferences(start);
+  EXPECT_FALSE(PictureBecomes(800, 600));
+  EXPECT_EQ(gl().viewport(), sdl::letterbox(640, 400, 800, 600));
+  EXPECT_EQ(device().TestCooperativeLevel(), D3D_OK);
+  // The window's first size again, for the suite's other tests.
+  window.windowWidth = 800;
+  window.windowHeight = 600;
+  platform().SetPreferences(window);
+  platform().SetPreferences(start);
+  EXPECT_TRUE(PictureBecomes(800, 600));
+}
+
+TEST_F(Window, PlayerKeysSwitchAndMuteWithoutTouchingTheGamesKeysOrTyping) {
+  if (std::system("command -v xdotool >/dev/null 2>&1") != 0 || !std::getenv("DISPLAY")) {
+    GTEST_SKIP() << "needs xdotool and an X display";
+  }
+  auto keyboard = platform().CreateKeyboard();
+  const Preferences start = platform().GetPreferences();
+  std::vector<Preferences> told;
+  platform().OnPreferencesChange([&](const Preferences& p) { told.push_back(p); });
+  struct : WindowEventSink {
+    std::string typed;
+    void OnTextInput(const char* s) override { typed += s; }
+    void OnBackspace() override {}
+    void OnCloseRequest() override {}
+  } sink;
+  auto returnAfter = [&](const char* command) {
+    EXPECT_EQ(std::system(command), 0) << command;
+    for (int i = 0; i < 50; ++i) {  // the X server delivers asynchronously
+      SDL_Delay(10);
+      platform().PumpEvents(sink);
+    }
+    uint8_t state[256];
+    keyboard->GetDeviceStateKeyboard(state);
+    return state[DIK_RETURN];
+  };
+
+  // Alt+Enter switches to a window; the menus never see its Return held.
+  EXPECT_EQ(returnAfter("xdotool keydown alt+Return"), 0);
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_FALSE(told.back().fullscreen);
+  EXPECT_EQ(returnAfter("xdotool keyup Return keyup alt"), 0);
+  EXPECT_EQ(returnAfter("xdotool keydown Return"), 0x80) << "Return alone is the game's again";
+  EXPECT_EQ(returnAfter("xdotool keyup Return"), 0);
+  // F11 switches back.
+  returnAfter("xdotool key F11");
+  ASSERT_EQ(told.size(), 2u);
+  EXPECT_TRUE(told.back().fullscreen);
+
+  // M mutes where nothing is typed. SDL takes text from the start, before the game says
+  // whether it wants any: the letter must not reach the text field then either.
+  platform().EnableTextInput(false);
+  SDL_StartTextInput();
+  returnAfter("xdotool key m");
+  ASSERT_EQ(told.size(), 3u);
+  EXPECT_TRUE(told.back().muted);
+  EXPECT_EQ(sink.typed, "");
+  // While a name is typed, M is a letter.
+  platform().EnableTextInput(true);
+  returnAfter("xdotool key m");
+  EXPECT_EQ(told.size(), 3u);
+  EXPECT_EQ(sink.typed, "m");
+  platform().EnableTextInput(false);
+  returnAfter("xdotool key m");
+  ASSERT_EQ(told.size(), 4u);
+  EXPECT_FALSE(told.back().muted);
+
+  platform().OnPreferencesChange(nullptr);
+  EXPECT_EQ(platform().GetPreferences(), start);
+}
+
+// ---------------------------------------------------------------------------------------
+// Full screen on a 2560 × 1440 desktop, where the back buffer is shown at 1920 × 1440
+// (2.4 times). Run with a window manager (see sdl_platform.cmake).
+class Sharp : public DisplayTest {};
+
+// How much of the way from the background to white a pixel of white text is.
+double Ink(uint32_t rgb) {
+  const double background = (0x20 + 0x30 + 0x40) / 3.0;
+  const double mean = (channel(rgb, 16) + channel(rgb, 8) + channel(rgb, 0)) / 3.0;
+  return (mean - background) / (255.0 - background);
+}
+
+// The mean width, in pixels, of the edges of white text along the rows of a region: the
+// pixels between one of background (ink under 10 %) and one of full ink (over 90 %).
+double MeanEdgeWidth(const Pixels& p, int left, int top, int right, int bottom) {
+  long edges = 0, between = 0;
+  for (int y = top; y < bottom; ++y) {
+    int last = -1, run = 0;  // last: 0 background, 1 ink, -1 none yet
+    for (int x = left; x < right; ++x) {
+      const double ink = Ink(p.at(x, y));
+      const int now = ink < 0.1 ? 0 : ink > 0.9 ? 1 : -1;
+      if (now < 0) {
+        ++run;
+        continue;
+      }
+      if (last >= 0 && now != last) {
+        ++edges;
+        between += run;
+      }
+      last = now;
+      run = 0;
+    }
+  }
+  return edges == 0 ? 0.0 : static_cast<double>(between) / static_cast<double>(edges);
+}
+
+// `p` scaled up `scale` times, bilinearly, to `width` × `height`.
+Pixels ScaledUp(const Pixels& p, double scale, int width, int height) {
+  Pixels out;
+  out.width = width;
+  out.height = height;
+  out.rgb.resize(static_cast<size_t>(width) * height * 3);
+  for (int y = 0; y < height; ++y) {
+    const double sy = std::clamp((y + 0.5) / scale - 0.5, 0.0, p.height - 1.0);
+    const int y0 = static_cast<int>(sy), y1 = std::min(y0 + 1, p.height - 1);
+    for (int x = 0; x < width; ++x) {
+      const double sx = std::clamp((x + 0.5) / scale - 0.5, 0.0, p.width - 1.0);
+      const int x0 = static_cast<int>(sx), x1 = std::min(x0 + 1, p.width - 1);
+      const double fx = sx - x0, fy = sy - y0;
+      for (int c = 0; c < 3; ++c) {
+        auto at = [&](int xx, int yy) { return p.rgb[(static_cast<size_t>(yy) * p.width + xx) * 3 + c]; };
+        const double v = (at(x0, y0) * (1 - fx) + at(x1, y0) * fx) * (1 - fy) +
+                         (at(x0, y1) * (1 - fx) + at(x1, y1) * fx) * fy;
+        out.rgb[(static_cast<size_t>(y) * width + x) * 3 + c] = static_cast<uint8_t>(std::lround(v));
+      }
+    }
+  }
+  return out;
+}
+
+TEST_F(Sharp, TextIsRasterisedAtTheSizeItIsShownAt) {
+  using namespace picture;
+  constexpr double kScale = 2.4;
+  SDL_DisplayMode desktop;
+  if (SDL_GetDesktopDisplayMode(0, &desktop) != 0 || desktop.w != 2560 || desktop.h != 1440) {
+    GTEST_SKIP() << "needs a 2560 × 1440 desktop with a window manager (ctest's display.Sharp)";
+  }
+  ASSERT_TRUE(PictureBecomes(1920, 1440)) << "full screen on the 2560 × 1440 desktop";
+  scene_->draw();
+  const Pixels big = scene_->read();
+  // The same picture at 800 × 600, in a window of that size, scaled up as the whole
+  // picture used to be.
+  const Preferences start = platform().GetPreferences();
+  Preferences window = start;
+  window.fullscreen = false;
+  platform().SetPreferences(window);
+  ASSERT_TRUE(PictureBecomes(800, 600));
+  scene_->draw();
+  const Pixels small = scene_->read();
+  platform().SetPreferences(start);
+  const Pixels stretched = ScaledUp(small, kScale, big.width, big.height);
+  if (const char* out = std::getenv("VANTOR_PICTURE_OUT")) {
+    savePng(big, std::string(out) + "-sharp.png");
+    savePng(stretched, std::string(out) + "-stretched.png");
+  }
+
+  // The Comic line: its strokes' edges.
+  const int left = static_cast<int>(kTextLeft * kScale), right = static_cast<int>(560 * kScale);
+  const int top = static_cast<int>(kComicTop * kScale), bottom = static_cast<int>((kComicTop + 30) * kScale);
+  EXPECT_GT(CountIn(big, left, top, right, bottom, IsTextWhite), 300 * 2.4 * 2.4 / 2) << "the line is there";
+  const double sharp = MeanEdgeWidth(big, left, top, right, bottom);
+  const double blurred = MeanEdgeWidth(stretched, left, top, right, bottom);
+  RecordProperty("edge_px", std::to_string(sharp) + " against " + std::to_string(blurred));
+  EXPECT_LT(sharp, 1.5) << "a glyph's edge spans about one pixel";
+  EXPECT_LT(sharp, 0.6 * blurred) << "sharp " << sharp << " px, the 800 × 600 picture scaled up " << blurred << " px";
 }
 
 }  // namespace

@@ -52,12 +52,14 @@ walk count_focus 2 04-two-players
 level_is_open() { [ "$(level_focus "$1")" = 1 ]; }
 press_until Return 05-level-screen level_is_open
 xdotool type --delay 150 ANNA
-sleep 0.5
+# Time for the last keystrokes to be drawn even on a busy machine (the name is compared
+# with the picture after the right name below).
+sleep 2
 shot "$out/06-left-name.png"
 (($(differ "$out/05-level-screen.png" "$out/06-left-name.png" 150x30+72+140) > 40)) || fail "ANNA is not shown"
 walk level_focus 2 07-right-row
 xdotool type --delay 150 BORIS
-sleep 0.5
+sleep 2
 shot "$out/08-names.png"
 # The right name loses its first character: its first keystroke empties the field, which
 # still held the left name.

@@ -208,8 +208,9 @@ void Scene::drawText() {
                  kBlackletterColour);
 }
 
-Pixels Scene::read() const {
-  const auto& gl = static_cast<const sdl::GlDevice&>(*device_);
+Pixels Scene::read() {
+  auto& gl = static_cast<sdl::GlDevice&>(*device_);
+  gl.resolve();
   const sdl::PixelRect& vp = gl.viewport();
   Pixels out;
   out.width = vp.width;

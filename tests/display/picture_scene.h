@@ -47,7 +47,7 @@ class Scene {
   // Draws the whole picture (without presenting).
   void draw();
   // The back buffer as it is now.
-  Pixels read() const;
+  Pixels read();
 
  private:
   void drawLitQuad();

@@ -52,6 +52,7 @@ if [ "${1:-}" = --worker ]; then
   results="$dir/results"
   : >"$results"
   export ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}detect_leaks=0"  # Mesa and D-Bus leak by design
+  export XDG_CONFIG_HOME="$dir/config"  # the game's settings: the worker's own, never the user's
   src=$(dirname "$exe")
   app="$dir/app"
   rm -rf "$app"

@@ -38,6 +38,12 @@ foreach(suite Picture GlDevice Text Window)
     COMMAND ${VANTOR_DISPLAY_DIR}/with_display.sh $<TARGET_FILE:vantor_display_tests> --gtest_filter=${suite}.*)
   set_tests_properties(display.${suite} PROPERTIES LABELS display TIMEOUT 120 ENVIRONMENT "${VANTOR_DISPLAY_ENV}")
 endforeach()
+# Text and edges at 2.4 times the back buffer: full screen on a 2560 × 1440 desktop, which
+# takes a window manager.
+add_test(NAME display.Sharp
+  COMMAND ${VANTOR_DISPLAY_DIR}/with_display.sh -s 2560x1440 -wm $<TARGET_FILE:vantor_display_tests>
+          --gtest_filter=Sharp.*)
+set_tests_properties(display.Sharp PROPERTIES LABELS display TIMEOUT 120 ENVIRONMENT "${VANTOR_DISPLAY_ENV}")
 add_test(NAME display.gl_picture
   COMMAND ${VANTOR_DISPLAY_DIR}/with_display.sh $<TARGET_FILE:gl_picture> ${CMAKE_CURRENT_BINARY_DIR}/gl_picture.png 1)
 # Letterboxing on a desktop wider than 4:3.

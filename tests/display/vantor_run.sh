@@ -15,6 +15,9 @@ fail() {
   exit 1
 }
 log=$(mktemp)
+# The game's settings: none, and never the user's own.
+XDG_CONFIG_HOME=$(mktemp -d)
+export XDG_CONFIG_HOME
 openbox >/dev/null 2>&1 &
 wm=$!
 sleep 1
@@ -53,5 +56,6 @@ wait "$pid"
 rc=$?
 kill "$wm" 2>/dev/null
 [ "$rc" -eq 0 ] || fail "exit code $rc after closing the window"
-echo "PASS: window shown, paced, closed with exit code 0"
-rm -f "$log"
+[ -z "$(ls -A "$XDG_CONFIG_HOME")" ] || fail "the program wrote $(ls -A "$XDG_CONFIG_HOME") with nothing changed"
+echo "PASS: window shown, paced, closed with exit code 0, nothing written"
+rm -rf "$log" "$XDG_CONFIG_HOME"

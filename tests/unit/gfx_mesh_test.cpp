@@ -1,6 +1,10 @@
 // X meshes: loading through Assimp, the fit into a box, and drawing subset by subset.
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <assimp/Importer.hpp>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -38,6 +42,63 @@ constexpr const char* kBareTriangle = R"(xof 0303txt 0032
 Frame Root {
  FrameTransformMatrix { 1.0,0.0,0.0,0.0, 0.0,1.0,0.0,0.0, 0.0,0.0,1.0,0.0, 10.0,0.0,0.0,1.0;; }
  Mesh Tri { 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;2.0;0.0;; 1; 3;0,1,2;; }
+}
+)";
+
+// As an exporter writes a skinned, animated model: its comments, the templates it declares,
+// whole-number coordinates, a frame moved by a few thousandths inside a turned and scaled one,
+// vertex colours, a DeclData block, duplication indices, a skin with its weights, an effect in
+// the material and an animation set. The game takes the positions, normals, texture
+// coordinates, materials and frame transforms; the rest must be passed over, not refused.
+constexpr const char* kExported = R"(xof 0303txt 0032
+// Exported by a modelling tool's X exporter
+template Frame { <3D82AB46-62DA-11cf-AB39-0020AF71E433> [...] }
+template FrameTransformMatrix { <F6F23F41-7686-11cf-8F52-0040333594A3> Matrix4x4 frameMatrix; }
+template XSkinMeshHeader { <3CF169CE-FF7C-44ab-93C0-F78F62D172E2> WORD nMaxSkinWeightsPerVertex; WORD nMaxSkinWeightsPerFace; WORD nBones; }
+template DeclData { <BF22E553-292C-4781-9FEA-62BD554BDD93> DWORD nElements; array VertexElement Elements[nElements]; DWORD nDWords; array DWORD data[nDWords]; }
+AnimTicksPerSecond { 4800; }
+Material Paint {
+ 0.800000;0.600000;0.400000;1.000000;;
+ 12.000000;
+ 0.500000;0.500000;0.500000;;
+ 0.000000;0.000000;0.000000;;
+ TextureFilename { "puck.tga"; }
+ EffectInstance { "shiny.fx"; EffectParamDWord { "passes"; 1; } }
+}
+Frame Scene_Root {
+ FrameTransformMatrix { 0.0,0.0,-2.0,0.0, 0.0,1.5,0.0,0.0, 2.0,0.0,0.0,0.0, 1.0,-0.5,3.25,1.0;; }
+ Frame Offset {
+  FrameTransformMatrix { 1.0,0.0,0.0,0.0, 0.0,1.0,0.0,0.0, 0.0,0.0,1.0,0.0, 0.003,0.0,-0.004,1.0;; }
+  Mesh Board {
+   4;
+   -2000;0;-1000;,
+   2000;0;-1000;,
+   2000;0;1000;,
+   -2000;0;1000;;
+   2;
+   3;0,1,2;,
+   3;0,2,3;;
+   MeshNormals {
+    2;
+    0.000000;1.000000;0.000000;,
+    0.6;0.8;0.0;;
+    2;
+    3;0,0,1;,
+    3;0,1,0;;
+   }
+   MeshTextureCoords { 4; 0.0;0.0;, 1.0;0.0;, 1.0;1.0;, 0.0;1.0;; }
+   MeshVertexColors { 4; 0;1.0;0.0;0.0;1.0;;, 1;0.0;1.0;0.0;1.0;;, 2;0.0;0.0;1.0;1.0;;, 3;1.0;1.0;1.0;1.0;;; }
+   VertexDuplicationIndices { 4; 4; 0, 1, 2, 3; }
+   DeclData { 1; 2;0;5;0;; 8; 1065353216,0,0,1065353216,0,0,0,0; }
+   MeshMaterialList { 1; 2; 0, 0;; { Paint } }
+   XSkinMeshHeader { 2; 4; 1; }
+   SkinWeights { "Offset"; 4; 0, 1, 2, 3; 1.0, 1.0, 1.0, 1.0; 1.0,0.0,0.0,0.0, 0.0,1.0,0.0,0.0, 0.0,0.0,1.0,0.0, 0.0,0.0,0.0,1.0;; }
+  }
+ }
+}
+AnimationSet Idle {
+ Animation { { Offset } AnimationKey { 4; 2; 0;16;1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,0.0,0.0,1.0;;, 4800;16;1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,2.0,0.0,1.0;;; }
+  AnimationOptions { 1; 0; } }
 }
 )";
 
@@ -196,6 +257,104 @@ TEST_F(GfxMesh, MissingFilesThrowNamingThem) {
   EXPECT_EQ(mesh.Mesh, nullptr);  // nothing half-loaded
 }
 
+// One triangle corner: position, normal, texture pair.
+using Corner = std::array<float, 8>;
+
+// Every triangle of `scene` (its faces fanned as the loader does) with the frame transforms
+// applied by Assimp itself (aiProcess_PreTransformVertices), corners sorted within nothing:
+// triangles are compared as a sorted list, by position and texture pair.
+std::vector<std::array<Corner, 3>> Triangles(const aiScene& scene) {
+  std::vector<std::array<Corner, 3>> out;
+  for (unsigned m = 0; m < scene.mNumMeshes; ++m) {
+    const aiMesh& mesh = *scene.mMeshes[m];
+    auto corner = [&](unsigned i) {
+      const aiVector3D p = mesh.mVertices[i];
+      const aiVector3D n = mesh.HasNormals() ? mesh.mNormals[i] : aiVector3D();
+      const aiVector3D t = mesh.HasTextureCoords(0) ? mesh.mTextureCoords[0][i] : aiVector3D();
+      return Corner{p.x, p.y, p.z, n.x, n.y, n.z, t.x, t.y};
+    };
+    for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+      const aiFace& face = mesh.mFaces[f];
+      for (unsigned k = 1; k + 1 < face.mNumIndices; ++k)
+        out.push_back({corner(face.mIndices[0]), corner(face.mIndices[k]), corner(face.mIndices[k + 1])});
+    }
+  }
+  return out;
+}
+
+std::vector<std::array<Corner, 3>> Triangles(const plat::ID3DXMesh& mesh) {
+  std::vector<std::array<Corner, 3>> out;
+  const plat::Vertex3D* v = mesh.vertices.data();
+  for (size_t i = 0; i + 2 < mesh.indices.size(); i += 3)
+    out.push_back({Fields(v[mesh.indices[i]]), Fields(v[mesh.indices[i + 1]]), Fields(v[mesh.indices[i + 2]])});
+  return out;
+}
+
+void SortByPlace(std::vector<std::array<Corner, 3>>& triangles) {
+  std::sort(triangles.begin(), triangles.end(), [](const auto& a, const auto& b) {
+    for (int c = 0; c < 3; ++c)
+      for (const int f : {0, 1, 2, 6, 7})
+        if (a[c][f] != b[c][f]) return a[c][f] < b[c][f];
+    return false;
+  });
+}
+
+// A model as an exporter writes it loads as Assimp reads it: positions and texture pairs
+// exactly where Assimp puts them (frame transforms applied exactly, a move of 0.003 too),
+// normals within 1e-6, the material and its texture name; what the game does not use is
+// passed over.
+TEST_F(GfxMesh, ExportedModelLoadsAsAssimpReadsIt) {
+  const std::string path = dir_.Path("exported.x");
+  std::ofstream(path) << kExported;
+  std::vector<plat::D3DXMATERIAL> mats;
+  const auto mesh = d3dx_.LoadMeshFromX(path, plat::D3DXMESH_MANAGED, device_, &mats);
+
+  Assimp::Importer importer;
+  const aiScene* scene = importer.ReadFile(path, aiProcess_ConvertToLeftHanded | aiProcess_PreTransformVertices);
+  ASSERT_NE(scene, nullptr) << importer.GetErrorString();
+  auto ours = Triangles(*mesh);
+  auto theirs = Triangles(*scene);
+  ASSERT_EQ(ours.size(), 2u);
+  ASSERT_EQ(ours.size(), theirs.size());
+  SortByPlace(ours);
+  SortByPlace(theirs);
+  for (size_t t = 0; t < ours.size(); ++t) {
+    for (int c = 0; c < 3; ++c) {
+      for (const int f : {0, 1, 2, 6, 7}) EXPECT_EQ(ours[t][c][f], theirs[t][c][f]) << t << " " << c << " " << f;
+      for (const int f : {3, 4, 5}) EXPECT_NEAR(ours[t][c][f], theirs[t][c][f], 1e-6) << t << " " << c << " " << f;
+    }
+  }
+  // By hand for one corner: (-2000, 0, -1000) moved by (0.003, 0, -0.004), then turned,
+  // scaled and moved by the root frame (the move of 0.003 and 0.004 counts twice there).
+  EXPECT_NEAR(mesh->vertices[0].x, (-1000.0 - 0.004) * 2 + 1, 1e-3);
+  EXPECT_NEAR(mesh->vertices[0].z, (-2000.0 + 0.003) * -2 + 3.25, 1e-3);
+  ASSERT_EQ(mats.size(), 1u);
+  EXPECT_FLOAT_EQ(mats[0].MatD3D.Diffuse.g, 0.6f);
+  EXPECT_EQ(mats[0].pTextureFilename, "puck.tga");
+}
+
+// What would hurt Assimp is refused naming the file, the line and the object.
+TEST_F(GfxMesh, RefusalsNameTheLineAndTheObject) {
+  const std::string mesh = "xof 0303txt 0032\nFrame Root {\n Mesh Board {\n  3; 0;0;0;, 1;0;0;, 0;1;0;;\n"
+                           "  1; 3;0,1,2;;\n";
+  const struct {
+    std::string body;
+    const char* message;
+  } cases[] = {
+      {"  SkinWeights { \"Root\"; 1; 7; 1.0; 1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1;; }\n }\n}\n",
+       "line 6, in Frame Root > Mesh Board > SkinWeights: a skin weight names a vertex the mesh does not have"},
+      {"  MeshNormals { 1; 0;1;0;;\n 1; 3;0,0,1;; }\n }\n}\n",
+       "line 7, in Frame Root > Mesh Board > MeshNormals: a face names a normal the mesh does not have"},
+      {"  MeshVertexColors { 3; 0;1;1;1;1;;, 1;1.#IND00;1;1;1;;, 2;1;1;1;1;;; }\n }\n}\n",
+       "line 6, in Frame Root > Mesh Board > MeshVertexColors: a number the X reader could misread"},
+  };
+  for (const auto& c : cases) {
+    const std::optional<std::string> error = LoadText("refused.x", mesh + c.body);
+    ASSERT_TRUE(error) << c.body;
+    EXPECT_EQ(*error, dir_.Path("refused.x") + ": " + c.message);
+  }
+}
+
 // A count larger than the file would have Assimp allocate gigabytes: refused, wherever it
 // stands (a stray quote once hid one); comments, which the reader skips too, are skipped.
 TEST_F(GfxMesh, CountsLargerThanTheFileAreRefusedWhereverTheyStand) {
@@ -225,7 +384,7 @@ TEST_F(GfxMesh, CountsLargerThanTheFileAreRefusedWhereverTheyStand) {
 TEST_F(GfxMesh, OnlyWhatTheReaderReadsAsWrittenLoads) {
   const std::string tri = "Mesh Tri { 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;2.0;0.0;; 1; 3;0,1,2;;";
   std::string deep;
-  for (int i = 0; i < 40; ++i) deep += "Frame {";
+  for (int i = 0; i < 200; ++i) deep += "Frame {";
   const struct {
     std::string body;
     bool loads;
@@ -240,10 +399,10 @@ TEST_F(GfxMesh, OnlyWhatTheReaderReadsAsWrittenLoads) {
       {"Mesh Tri { 3; 0.0;0.0;0.0;, 1,5;0.0;0.0;, 0.0;2.0;0.0;; 1; 3;0,1,2;; }\n", false},
       {tri + " MeshNormals { 1; 0.0;1.0;0.0;; 1; 3;0,0,1;; } }\n", false},  // normal 1 of one
       {tri + " MeshTextureCoords { 2; 0.0;0.0;, 1.0;0.0;; } }\n", false},   // two for three
-      {tri + " Odd { } }\n", false},                                        // skipped by the reader
+      {tri + " Odd { } }\n", true},                                         // skipped, as the reader does
       {"Mesh Tri { -0; }\n", false},
       {tri + "\n", false},  // cut short
-      {deep + tri + " }" + std::string(40, '}') + "\n", false},
+      {deep + tri + " }" + std::string(200, '}') + "\n", false},
   };
   for (const auto& c : cases)
     EXPECT_EQ(!LoadText("read.x", "xof 0303txt 0032\n" + c.body), c.loads) << c.body;

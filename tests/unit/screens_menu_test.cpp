@@ -449,6 +449,8 @@ TEST_F(ScreensLevel, OnePlayerShowsComputerAndTypingGoesToTheRightName) {
 
 TEST_F(ScreensLevel, ReturnStepsTheLevelAndPlayHandsLevelAndNamesToTheMatch) {
   ToLevelScreen(false);
+  std::vector<std::string> told;  // the names the program keeps for its next start
+  form->onNamesChosen = [&] { told = {form->leftNameEntry, form->rightNameEntry, form->screenState}; };
   Type("ANNA");
   Poll({plat::DIK_DOWN});
   Type("BBORIS");
@@ -473,6 +475,7 @@ TEST_F(ScreensLevel, ReturnStepsTheLevelAndPlayHandsLevelAndNamesToTheMatch) {
   EXPECT_EQ(form->level, 2);
   EXPECT_EQ(form->LName, "ANNA");
   EXPECT_EQ(form->RName, "BORIS");
+  EXPECT_EQ(told, (std::vector<std::string>{"ANNA", "BORIS", "FRMLVL"}));
   EXPECT_EQ(DrawnTint(form->playButton), kPressed);
   EXPECT_EQ(SoundCount(SoundEvent::Stop, "Sounds/menu.wav"), 1);  // the match took over
   EXPECT_TRUE(form->cam_inter);

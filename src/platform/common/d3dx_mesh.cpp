@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <assimp/Importer.hpp>
-#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -73,44 +72,6 @@ Vertex3D ToVertex(const aiMesh& mesh, unsigned index, const aiMatrix4x4& transfo
   return Vertex3D{p.x, p.y, p.z, n.x, n.y, n.z, tu, tv};
 }
 
-// Assimp sizes its arrays from the counts an X file gives before it reads what they count, so a
-// damaged count has it ask for gigabytes. No count of a mesh can exceed the file's size (every
-// vertex, face or index takes a byte at least), so a file holding a larger whole number is
-// refused before Assimp reads it: every number written without a point, comments aside. Quoted
-// text is not skipped, nor a # inside a word: the reader takes them as such only in some
-// places, and a stray quote once hid a count of billions.
-bool HasNumberLargerThanFile(const std::string& bytes) {
-  const uint64_t size = bytes.size();
-  size_t i = std::min<size_t>(16, bytes.size());  // after the header
-  while (i < bytes.size()) {
-    const char c = bytes[i];
-    // A comment starts where a token could: after white space or ; , { }.
-    const char before = bytes[i - 1];
-    const bool tokenStart = std::isspace(static_cast<unsigned char>(before)) || before == ';' ||
-                            before == ',' || before == '{' || before == '}';
-    if (tokenStart && (c == '#' || (c == '/' && i + 1 < bytes.size() && bytes[i + 1] == '/'))) {
-      const size_t end = bytes.find('\n', i);
-      i = end == std::string::npos ? bytes.size() : end + 1;
-    } else if (std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.' || c == '-' || c == '+') {
-      bool whole = true;
-      uint64_t value = 0;
-      for (; i < bytes.size(); ++i) {
-        const auto d = static_cast<unsigned char>(bytes[i]);
-        if (!std::isalnum(d) && d != '_' && d != '.' && d != '-' && d != '+') break;
-        if (!std::isdigit(d)) {
-          whole = false;
-        } else if (whole) {
-          value = std::min<uint64_t>(value * 10 + (d - '0'), UINT64_MAX / 20);
-        }
-      }
-      if (whole && value > size) return true;
-    } else {
-      ++i;
-    }
-  }
-  return false;
-}
-
 D3DCOLORVALUE Rgb(const aiColor3D& c, float a) { return D3DCOLORVALUE{c.r, c.g, c.b, a}; }
 
 // As D3DX fills it from an X file's Material: faceColor (RGBA) is the diffuse colour, power the
@@ -165,7 +126,6 @@ std::unique_ptr<ID3DXMesh> D3DX8::LoadMeshFromX(const std::string& path, DWORD /
     // The game's meshes are text files. Assimp's binary and compressed readers take a count
     // from wherever the file says one is, which nothing here can check beforehand.
     if (bytes.compare(8, 4, "txt ") != 0) throw LoadError(file, "not a text X file");
-    if (HasNumberLargerThanFile(bytes)) throw LoadError(file, "a count larger than the file");
     if (const std::optional<std::string> fault = XTextFault(bytes)) throw LoadError(file, *fault);
   }
 
@@ -194,7 +154,8 @@ std::unique_ptr<ID3DXMesh> D3DX8::LoadMeshFromX(const std::string& path, DWORD /
     uint32_t lo = UINT32_MAX, hi = 0;
     for (const PlacedMesh& pm : placed) {
       if (pm.mesh->mMaterialIndex != m) continue;
-      const bool identity = pm.transform.IsIdentity();
+      // Exactly the identity: aiMatrix4x4::IsIdentity takes offsets below 0.01 for none.
+      const bool identity = pm.transform == aiMatrix4x4();
       for (unsigned f = 0; f < pm.mesh->mNumFaces; ++f) {
         const aiFace& face = pm.mesh->mFaces[f];
         for (unsigned k = 1; k + 1 < face.mNumIndices; ++k) {

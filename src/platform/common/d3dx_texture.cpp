@@ -1,4 +1,5 @@
-// D3DX texture and font creation: files decoded with SDL2_image, then handed to the device.
+// D3DX texture and font creation: TGA files decoded by the game's TGA reader, other formats
+// by SDL2_image, then handed to the device.
 #include <SDL.h>
 #include <SDL_image.h>
 #include <sys/stat.h>
@@ -8,7 +9,9 @@
 #include <map>
 #include <mutex>
 #include <tuple>
+#include <vector>
 
+#include "platform/common/tga_reader.h"
 #include "platform/d3dx8.h"
 
 namespace plat {
@@ -28,37 +31,27 @@ std::map<std::string, CachedImage>& ImageCache() {
   return cache;
 }
 
-// A TGA's header must describe no more texels than the file can hold: a damaged width or
-// height would otherwise have SDL2_image allocate and clear up to 16 GiB before it finds the
-// texels missing. A run-length packet holds at most 128 texels in 2 bytes or more, so a file
-// holds at most 64 texels a byte; an uncompressed one, one texel every (depth / 8) bytes.
-void CheckTgaSize(SDL_RWops* rw, const std::string& name) {
-  uint8_t header[18];
-  const Sint64 start = SDL_RWtell(rw);
-  const Sint64 size = SDL_RWsize(rw);
-  const bool read = SDL_RWread(rw, header, sizeof(header), 1) == 1;
-  SDL_RWseek(rw, start, RW_SEEK_SET);
-  if (!read || size < start + static_cast<Sint64>(sizeof(header))) return;  // the reader reports it
-  const uint64_t width = header[12] | header[13] << 8;
-  const uint64_t height = header[14] | header[15] << 8;
-  const uint64_t room = static_cast<uint64_t>(size - start) - sizeof(header);
-  const uint64_t texelBytes = std::max(1, (header[16] + 7) / 8);
-  const uint64_t most = (header[2] & 8) != 0 ? room * 64 : room / texelBytes;
-  if (width * height > most) {
-    SDL_RWclose(rw);
-    throw LoadError(name, "cannot decode image: " + std::to_string(width) + " x " + std::to_string(height) +
-                              " texels do not fit in the file");
-  }
-}
-
 // Decodes what `rw` holds (and closes it); `name` names the file in errors and its extension
 // picks the reader.
 std::shared_ptr<DecodedImage> Decode(SDL_RWops* rw, const std::string& name) {
   std::string ext = name.size() >= 4 ? name.substr(name.size() - 4) : std::string();
   std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-  if (ext == ".tga") CheckTgaSize(rw, name);
-  // TGA has no magic number: it needs the type hint.
-  SDL_Surface* loaded = ext == ".tga" ? IMG_LoadTyped_RW(rw, 1, "TGA") : IMG_Load_RW(rw, 1);
+  if (ext == ".tga") {
+    // The largest picture the game could use (8192 × 8192 texels of 32 bits) and its header.
+    constexpr Sint64 kLargestTga = (Sint64{8192} * 8192 * 4) + (1 << 20);
+    const Sint64 size = SDL_RWsize(rw);
+    if (size > kLargestTga) {
+      SDL_RWclose(rw);
+      throw LoadError(name, "cannot decode TGA picture: " + std::to_string(size) + " bytes is too large a file");
+    }
+    std::vector<uint8_t> bytes(static_cast<size_t>(std::max<Sint64>(size, 0)));
+    const bool read = size >= 0 && (bytes.empty() || SDL_RWread(rw, bytes.data(), bytes.size(), 1) == 1);
+    SDL_RWclose(rw);
+    if (!read) throw LoadError(name, "cannot read file");
+    return std::make_shared<DecodedImage>(ReadTga(bytes.data(), bytes.size(), name));
+  }
+  // Other formats (a mesh's own textures may be PNG, say) through SDL2_image.
+  SDL_Surface* loaded = IMG_Load_RW(rw, 1);
   if (loaded == nullptr) throw LoadError(name, std::string("cannot decode image: ") + IMG_GetError());
   SDL_Surface* argb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0);
   SDL_FreeSurface(loaded);

@@ -8,8 +8,9 @@
 namespace plat {
 namespace {
 
+// Why and where the file is unfit, as the message says it.
 struct Unfit {
-  const char* what;
+  std::string message;
 };
 
 bool Space(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
@@ -23,8 +24,8 @@ bool Digits(std::string_view s) {
   return true;
 }
 
-// A number as the game's files write it: -12, 0.5, .5, 1., 1.5e-3. Nothing the reader's
-// number parser reads differently or only in part (signs written +, inf, nan, 1.#IND00).
+// A number written plainly: -12, 2000, 0.5, .5, 1., 1.5e-3. Nothing the reader's number parser
+// reads differently or only in part (signs written +, inf, nan, 1.#IND00).
 bool PlainReal(std::string_view s) {
   size_t i = 0;
   if (i < s.size() && s[i] == '-') ++i;
@@ -45,17 +46,17 @@ bool PlainReal(std::string_view s) {
   return i == s.size();
 }
 
-// An object's name: letters, digits and _ - . (no quotes, braces or separators).
-bool PlainName(std::string_view s) {
-  if (s.empty()) return false;
-  for (const char c : s)
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '-' && c != '.') return false;
-  return true;
+// The reader's number parser takes 1.#IND00, -1.#IND00 and 1.#QNAN0 whole, and steps one
+// character past the first of them, whatever that character is (a brace, say).
+bool OddNumber(std::string_view s) {
+  if (!s.empty() && s[0] == '-') s.remove_prefix(1);
+  return s.rfind("1.#", 0) == 0;
 }
 
 class Reader {
  public:
-  explicit Reader(std::string_view body) : t_(body) {}
+  // `file` is the whole file; the reader starts at `start`, after the header's line.
+  Reader(std::string_view file, size_t start) : file_(file), start_(start), t_(file.substr(start)) {}
 
   void File() {
     for (;;) {
@@ -69,14 +70,35 @@ class Reader {
         Mesh();
       } else if (name == "Material") {
         Material();
-      } else {
-        throw Unfit{"an object the game's meshes do not have"};
+      } else if (name != "}") {  // a stray closing brace the reader passes over
+        Skip(name);
       }
     }
   }
 
  private:
-  static constexpr int kDeepestFrame = 32;
+  // The line of the last token, the objects it stands in, and what is wrong there.
+  [[noreturn]] void Fail(const char* what) const {
+    const size_t at = std::min(start_ + at_, file_.size());
+    const auto line = 1 + std::count(file_.begin(), file_.begin() + static_cast<ptrdiff_t>(at), '\n');
+    std::string where;
+    for (const std::string& o : objects_) where += (where.empty() ? "" : " > ") + o;
+    throw Unfit{"line " + std::to_string(line) + (where.empty() ? "" : ", in " + where) + ": " + what};
+  }
+
+  static constexpr int kDeepestFrame = 128;
+
+  // The object being read, named in messages: its type, and its name once read.
+  class Inside {
+   public:
+    Inside(Reader& r, std::string_view type) : r_(r) { r_.objects_.emplace_back(type); }
+    ~Inside() { r_.objects_.pop_back(); }
+    Inside(const Inside&) = delete;
+    Inside& operator=(const Inside&) = delete;
+
+   private:
+    Reader& r_;
+  };
 
   // White space, then # or // comments to the end of their line, as often as they come.
   void SkipSpace() {
@@ -93,6 +115,7 @@ class Reader {
   // ; , { } alone, otherwise a run of anything but white space and those four.
   std::string_view Token() {
     SkipSpace();
+    at_ = p_;
     const size_t start = p_;
     if (p_ < t_.size() && Delimiter(t_[p_])) {
       ++p_;
@@ -103,12 +126,12 @@ class Reader {
   }
 
   void Expect(std::string_view want) {
-    if (Token() != want) throw Unfit{"an object that does not close where it should"};
+    if (Token() != want) Fail("an object that does not close where it should");
   }
 
   void Separator() {
     const std::string_view s = Token();
-    if (s != ";" && s != ",") throw Unfit{"a separator missing"};
+    if (s != ";" && s != ",") Fail("a separator missing");
   }
 
   // The reader takes one more ; or , after a vector, a face and a few lists, if there is one.
@@ -117,24 +140,40 @@ class Reader {
     if (p_ < t_.size() && (t_[p_] == ';' || t_[p_] == ',')) ++p_;
   }
 
-  // A count or an index: digits only (the reader takes "-1" for four billion).
-  uint32_t Count() {
+  // Digits only (the reader takes "-1" for four billion), then a separator; the value, held
+  // at 10^10 at most.
+  uint64_t Whole() {
     const std::string_view s = Token();
-    if (!Digits(s) || s.size() > 9) throw Unfit{"a count or index that is not a plain number"};
+    if (!Digits(s)) Fail("a count or index that is not a plain number");
     Separator();
-    uint32_t value = 0;
-    for (const char c : s) value = value * 10 + static_cast<uint32_t>(c - '0');
+    uint64_t value = 0;
+    for (const char c : s) value = std::min<uint64_t>(value * 10 + static_cast<uint64_t>(c - '0'), 10'000'000'000);
     return value;
+  }
+
+  // An index, or a number the reader keeps: one it reads as written (no more than nine digits).
+  uint32_t Index() {
+    const uint64_t value = Whole();
+    if (value > 999'999'999) Fail("a count or index that is not a plain number");
+    return static_cast<uint32_t>(value);
+  }
+
+  // A count the reader sizes an array by before it reads what it counts: no larger than the
+  // file, where each thing counted takes a byte at least.
+  uint32_t Count() {
+    const uint64_t value = Whole();
+    if (value > file_.size()) Fail("a count larger than the file");
+    return static_cast<uint32_t>(value);
   }
 
   void Real() {
     const std::string_view s = Token();
-    if (!PlainReal(s)) throw Unfit{"a number the X reader could misread"};
+    if (!PlainReal(s)) Fail("a number the X reader could misread");
     // The reader's number parser takes a comma right after the whole part, before a digit,
     // for a decimal point: "1,5" is 1.5 to it and two numbers here.
     const bool whole = s.find_first_of(".eE") == std::string_view::npos;
     if (whole && p_ + 1 < t_.size() && t_[p_] == ',' && Digit(t_[p_ + 1]))
-      throw Unfit{"a number the X reader could misread"};
+      Fail("a number the X reader could misread");
     Separator();
   }
 
@@ -143,32 +182,66 @@ class Reader {
     MaybeSeparator();
   }
 
-  // An object's head after its type: a name or nothing, then the brace.
+  // An object's head after its type: a name (any token) or nothing, then the brace.
   void Head() {
     const std::string_view s = Token();
     if (s == "{") return;
-    if (!PlainName(s) || Token() != "{") throw Unfit{"an object without its brace"};
+    objects_.back() += " " + std::string(s);
+    if (Token() != "{") Fail("an object without its opening brace");
+  }
+
+  // A string, read from quote to quote whatever it holds, then ; at once.
+  void String() {
+    SkipSpace();
+    at_ = p_;
+    if (p_ >= t_.size() || t_[p_] != '"') Fail("a name without its quotes");
+    const size_t end = t_.find('"', p_ + 1);
+    if (end == std::string_view::npos || end + 1 >= t_.size() || t_[end + 1] != ';')
+      Fail("a name without its quotes");
+    p_ = end + 2;
+  }
+
+  // An object the reader does not read, or reads and checks itself: skipped as it skips it,
+  // up to the first opening brace, then to the brace that closes it.
+  void Skip(std::string_view type) {
+    Inside inside(*this, type);
+    for (;;) {
+      const std::string_view s = Token();
+      if (s.empty()) Fail("an object that does not end");
+      if (s == "{") break;
+    }
+    for (int depth = 1; depth > 0;) {
+      const std::string_view s = Token();
+      if (s.empty()) Fail("an object that does not end");
+      if (OddNumber(s)) Fail("a number the X reader could misread");
+      if (s == "{") ++depth;
+      if (s == "}") --depth;
+    }
   }
 
   // A template declares a type: its GUID, then its members up to the first closing brace.
   void Template() {
+    Inside inside(*this, "template");
     Head();
     for (Token();;) {
       const std::string_view s = Token();
       if (s == "}") return;
-      if (s.empty()) throw Unfit{"a template that does not end"};
+      if (s.empty()) Fail("an object that does not end");
     }
   }
 
   void Frame(int depth) {
-    if (depth >= kDeepestFrame) throw Unfit{"frames nested too deep"};
+    Inside inside(*this, "Frame");
+    if (depth >= kDeepestFrame) Fail("frames nested too deep");
     Head();
     for (;;) {
       const std::string_view name = Token();
+      if (name.empty()) Fail("an object that does not end");
       if (name == "}") return;
       if (name == "Frame") {
         Frame(depth + 1);
       } else if (name == "FrameTransformMatrix") {
+        Inside matrix(*this, name);
         Head();
         for (int i = 0; i < 16; ++i) Real();
         Expect(";");
@@ -176,12 +249,13 @@ class Reader {
       } else if (name == "Mesh") {
         Mesh();
       } else {
-        throw Unfit{"an object the game's meshes do not have"};
+        Skip(name);
       }
     }
   }
 
   void Mesh() {
+    Inside inside(*this, "Mesh");
     Head();
     const uint32_t vertices = Count();
     for (uint32_t v = 0; v < vertices; ++v) Vector(3);
@@ -189,79 +263,87 @@ class Reader {
     std::vector<uint32_t> corners;
     for (uint32_t f = 0; f < faces; ++f) {
       const uint32_t n = Count();
-      if (n < 3) throw Unfit{"a face of fewer than three corners"};
+      if (n == 0) Fail("a face without corners");
       for (uint32_t i = 0; i < n; ++i)
-        if (Count() >= vertices) throw Unfit{"a face names a vertex the mesh does not have"};
+        if (Index() >= vertices) Fail("a face names a vertex the mesh does not have");
       MaybeSeparator();
       corners.push_back(n);
     }
-    bool normals = false, coordinates = false, list = false;
+    bool list = false;
     for (;;) {
       const std::string_view name = Token();
+      if (name.empty()) Fail("an object that does not end");
       if (name == "}") return;
-      if (name == "MeshNormals" && !normals) {
-        normals = true;
+      if (name == "MeshNormals") {
         Normals(corners);
-      } else if (name == "MeshTextureCoords" && !coordinates) {
-        coordinates = true;
+      } else if (name == "MeshTextureCoords") {
+        Inside coordinates(*this, name);
         Head();
-        if (Count() != vertices) throw Unfit{"texture coordinates that do not fit the vertices"};
+        if (Count() != vertices) Fail("texture coordinates that do not fit the vertices");
         for (uint32_t v = 0; v < vertices; ++v) Vector(2);
         Expect("}");
-      } else if (name == "MeshMaterialList" && !list) {
+      } else if (name == "MeshMaterialList") {
+        if (list) Fail("a second material list in one mesh");
         list = true;
         MaterialList(faces);
+      } else if (name == "SkinWeights") {
+        SkinWeights(vertices);
       } else {
-        throw Unfit{"an object the game's meshes do not have"};
+        Skip(name);
       }
     }
   }
 
   // The normals and, for each face of the mesh, as many normal indices as it has corners.
   void Normals(const std::vector<uint32_t>& corners) {
+    Inside inside(*this, "MeshNormals");
     Head();
     const uint32_t normals = Count();
     for (uint32_t n = 0; n < normals; ++n) Vector(3);
-    if (Count() != corners.size()) throw Unfit{"normals that do not fit the faces"};
+    if (Count() != corners.size()) Fail("normals that do not fit the faces");
     for (const uint32_t n : corners) {
-      if (Count() != n) throw Unfit{"normals that do not fit the faces"};
+      if (Index() != n) Fail("normals that do not fit the faces");
       for (uint32_t i = 0; i < n; ++i)
-        if (Count() >= normals) throw Unfit{"a face names a normal the mesh does not have"};
+        if (Index() >= normals) Fail("a face names a normal the mesh does not have");
       MaybeSeparator();
     }
     Expect("}");
   }
 
   // A material for each face (or one for them all), then at least one material: a reference
-  // {Name} or a Material object.
+  // {Name} or a Material object; the reader skips anything else.
   void MaterialList(uint32_t faces) {
+    Inside inside(*this, "MeshMaterialList");
     Head();
-    Count();  // the number of materials, which the reader does not use
+    Index();  // the number of materials, which the reader does not use
     const uint32_t indices = Count();
     if (faces == 0 || (indices != faces && indices != 1))
-      throw Unfit{"a material list that does not fit the faces"};
-    for (uint32_t i = 0; i < indices; ++i) Count();
+      Fail("a material list that does not fit the faces");
+    for (uint32_t i = 0; i < indices; ++i) Index();
     if (p_ < t_.size() && t_[p_] == ';') ++p_;  // the reader's own step: no white space first
     int materials = 0;
     for (;;) {
       const std::string_view s = Token();
+      if (s.empty()) Fail("an object that does not end");
       if (s == "}") break;
       if (s == ";") continue;
       if (s == "{") {
-        if (!PlainName(Token())) throw Unfit{"a material list the X reader cannot take"};
+        Token();
         Expect("}");
+        ++materials;
       } else if (s == "Material") {
         Material();
+        ++materials;
       } else {
-        throw Unfit{"a material list the X reader cannot take"};
+        Skip(s);
       }
-      ++materials;
     }
-    if (materials == 0) throw Unfit{"a material list the X reader cannot take"};
+    if (materials == 0) Fail("a material list without a material");
   }
 
   // Colour (RGBA), power, specular and emissive colours (RGB), then texture file names.
   void Material() {
+    Inside inside(*this, "Material");
     Head();
     Vector(4);
     Real();
@@ -269,23 +351,41 @@ class Reader {
     Vector(3);
     for (;;) {
       const std::string_view name = Token();
+      if (name.empty()) Fail("an object that does not end");
       if (name == "}") return;
-      if (name != "TextureFilename" && name != "TextureFileName")
-        throw Unfit{"an object the game's meshes do not have"};
-      Head();
-      // A string, read from quote to quote whatever it holds, then ; at once.
-      SkipSpace();
-      if (p_ >= t_.size() || t_[p_] != '"') throw Unfit{"a texture file name without quotes"};
-      const size_t end = t_.find('"', p_ + 1);
-      if (end == std::string_view::npos || end + 1 >= t_.size() || t_[end + 1] != ';')
-        throw Unfit{"a texture file name without quotes"};
-      p_ = end + 2;
-      Expect("}");
+      if (name == "TextureFilename" || name == "TextureFileName" || name == "NormalmapFilename" ||
+          name == "NormalmapFileName") {
+        Inside file(*this, name);
+        Head();
+        String();
+        Expect("}");
+      } else {
+        Skip(name);
+      }
     }
   }
 
+  // The frame's name, the vertices it weighs and their weights, and the offset matrix. The
+  // importer writes each weight at its vertex index unchecked.
+  void SkinWeights(uint32_t vertices) {
+    Inside inside(*this, "SkinWeights");
+    Head();
+    String();
+    const uint32_t weights = Count();
+    for (uint32_t w = 0; w < weights; ++w)
+      if (Index() >= vertices) Fail("a skin weight names a vertex the mesh does not have");
+    for (uint32_t w = 0; w < weights; ++w) Real();
+    for (int i = 0; i < 16; ++i) Real();
+    Expect(";");
+    Expect("}");
+  }
+
+  std::string_view file_;
+  size_t start_;
   std::string_view t_;
   size_t p_ = 0;
+  size_t at_ = 0;
+  std::vector<std::string> objects_;
 };
 
 }  // namespace
@@ -296,9 +396,9 @@ std::optional<std::string> XTextFault(std::string_view file) {
   size_t start = 16;
   while (start < file.size() && file[start] != '\n' && file[start] != '\r') ++start;
   try {
-    Reader(file.substr(std::min(start + 1, file.size()))).File();
+    Reader(file, std::min(start + 1, file.size())).File();
   } catch (const Unfit& u) {
-    return std::string(u.what);
+    return u.message;
   }
   return std::nullopt;
 }

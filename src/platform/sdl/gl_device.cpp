@@ -1,11 +1,13 @@
 #include "platform/sdl/gl_device.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
 
+#include "platform/sdl/drawable_size.h"
 #include "platform/sdl/font_finder.h"
 
 namespace plat::sdl {
@@ -124,12 +126,15 @@ GlDevice::GlDevice(WindowState* state, SDL_GLContext context, const D3DPRESENT_P
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   glEnableClientState(GL_VERTEX_ARRAY);
   autoDepth_ = params.EnableAutoDepthStencil;
+  // Four samples a pixel for smooth edges, where the driver has them.
+  msaa_ = std::make_unique<MultisampleTarget>(4);
   resetState();
   updateViewport();
 }
 
 GlDevice::~GlDevice() {
   SDL_GL_MakeCurrent(window_->window, context_);
+  msaa_.reset();
   std::vector<uint32_t> textures;
   textCache_.clear(&textures);
   if (!textures.empty()) glDeleteTextures(static_cast<GLsizei>(textures.size()), textures.data());
@@ -227,12 +232,24 @@ void GlDevice::applyRenderState(DWORD state) {
   }
 }
 
+void GlDevice::drawableSize(int* width, int* height) const {
+  *width = window_->drawableWidth;
+  *height = window_->drawableHeight;
+  if (*width <= 0 || *height <= 0) SDL_GL_GetDrawableSize(window_->window, width, height);
+}
+
 void GlDevice::updateViewport() {
   int w = 0, h = 0;
-  SDL_GL_GetDrawableSize(window_->window, &w, &h);
+  drawableSize(&w, &h);
   if (w <= 0 || h <= 0) w = backWidth_, h = backHeight_;
+  msaa_->drawInto(w, h);
   viewport_ = letterbox(w, h, backWidth_, backHeight_);
   glViewport(viewport_.x, viewport_.y, viewport_.width, viewport_.height);
+  const double scale = static_cast<double>(viewport_.height) / backHeight_;
+  if (scale != textScale_) {
+    textScale_ = scale;
+    dropScaledFaces();
+  }
 }
 
 // ---------------------------------------------------------------------------------------
@@ -261,7 +278,7 @@ HRESULT GlDevice::Reset(const D3DPRESENT_PARAMETERS& params) {
 HRESULT GlDevice::Clear(DWORD flags, D3DCOLOR color, float z, DWORD stencil) {
   updateViewport();
   int w = 0, h = 0;
-  SDL_GL_GetDrawableSize(window_->window, &w, &h);
+  drawableSize(&w, &h);
   if ((flags & D3DCLEAR_TARGET) && !(viewport_ == PixelRect{0, 0, w, h})) {
     glDisable(GL_SCISSOR_TEST);  // the bars around the back buffer stay black
     glClearColor(0, 0, 0, 1);
@@ -300,6 +317,7 @@ void GlDevice::waitForRefresh() {
 
 HRESULT GlDevice::Present() {
   if (pacing_) waitForRefresh();
+  msaa_->resolve();
   // Some swaps (an off-screen surface) do not flush the frame's queued work; without this
   // the renderer's queue, and the memory it holds, grows with every frame.
   glFlush();
@@ -587,33 +605,68 @@ FontPtr GlDevice::CreateFont(const FontDesc& desc) {
   ++stats.fontLookups;
   const FontFile file = findFontFile(desc.face, desc.bold);
   const int pixels = pixelsForPoints(desc.points > 0 ? desc.points : 10);
-  TTF_Font* face = nullptr;
-  for (const FaceEntry& f : faces_) {
-    if (f.path == file.path && f.pixels == pixels && f.bold == file.syntheticBold) face = f.font;
-  }
-  if (!face) {
-    ++stats.fontFilesOpened;
-    face = TTF_OpenFont(file.path.c_str(), pixels);
-    if (!face) {
-      std::fprintf(stderr, "vantor: cannot open font %s: %s\n", file.path.c_str(), TTF_GetError());
-      return nullptr;
-    }
-    if (file.syntheticBold) TTF_SetFontStyle(face, TTF_STYLE_BOLD);
-    faces_.push_back({file.path, pixels, file.syntheticBold, face});
-  }
-  fonts_.push_back(std::make_shared<GlFont>(link_, desc, face));
+  TTF_Font* face = openFace(file.path, pixels, file.syntheticBold, false);
+  if (!face) return nullptr;
+  fonts_.push_back(std::make_shared<GlFont>(link_, desc, face, file.path, pixels, file.syntheticBold));
   return fonts_.back();
+}
+
+TTF_Font* GlDevice::openFace(const std::string& path, int pixels, bool bold, bool scaled) {
+  for (const FaceEntry& f : faces_) {
+    if (f.path == path && f.pixels == pixels && f.bold == bold) return f.font;
+  }
+  ++textStats().fontFilesOpened;
+  TTF_Font* face = TTF_OpenFont(path.c_str(), pixels);
+  if (!face) {
+    std::fprintf(stderr, "vantor: cannot open font %s: %s\n", path.c_str(), TTF_GetError());
+    return nullptr;
+  }
+  if (bold) TTF_SetFontStyle(face, TTF_STYLE_BOLD);
+  faces_.push_back({path, pixels, bold, face, scaled});
+  return face;
+}
+
+// The font's face at the size the text is shown at: its own size times the text scale.
+// Where that face cannot be had, the face at its own size (drawn stretched).
+TTF_Font* GlDevice::faceAtScale(GlFont& font) {
+  const int pixels = std::max(1, static_cast<int>(std::lround(font.pixels() * textScale_)));
+  if (pixels == font.pixels()) return font.face();
+  if (!font.scaledFace || font.scaledPixels != pixels) {
+    font.scaledFace = openFace(font.path(), pixels, font.syntheticBold(), true);
+    font.scaledPixels = pixels;
+  }
+  return font.scaledFace ? font.scaledFace : font.face();
+}
+
+// The window's size changed: the faces made for the old one, and their strings, go.
+void GlDevice::dropScaledFaces() {
+  std::vector<uint32_t> textures;
+  for (auto it = faces_.begin(); it != faces_.end();) {
+    if (!it->scaled) {
+      ++it;
+      continue;
+    }
+    textCache_.forget(it->font, &textures);
+    TTF_CloseFont(it->font);
+    it = faces_.erase(it);
+  }
+  if (!textures.empty()) glDeleteTextures(static_cast<GLsizei>(textures.size()), textures.data());
+  for (const auto& f : fonts_) {
+    f->scaledFace = nullptr;
+    f->scaledPixels = 0;
+  }
 }
 
 HRESULT GlDevice::drawText(GlFont& font, const char* text, const RECT& rect, DWORD format, D3DCOLOR color) {
   if (!text || !*text) return D3D_OK;
   TextStats& stats = textStats();
-  TextCache::Entry* entry = textCache_.find(font.face(), text);
+  TTF_Font* face = faceAtScale(font);
+  TextCache::Entry* entry = textCache_.find(face, text);
   if (entry) {
     ++stats.stringsReused;
   } else {
     // Rasterised white; the colour is applied when drawing, so one texture serves all.
-    SDL_Surface* surface = TTF_RenderUTF8_Blended(font.face(), text, SDL_Color{255, 255, 255, 255});
+    SDL_Surface* surface = TTF_RenderUTF8_Blended(face, text, SDL_Color{255, 255, 255, 255});
     if (!surface) return E_FAIL;
     if (surface->format->format != SDL_PIXELFORMAT_ARGB8888) {
       SDL_Surface* converted = SDL_ConvertSurfaceFormat(surface, SDL_PIXELFORMAT_ARGB8888, 0);
@@ -623,7 +676,7 @@ HRESULT GlDevice::drawText(GlFont& font, const char* text, const RECT& rect, DWO
     }
     ++stats.stringsRasterised;
     uint32_t evicted = 0;
-    entry = &textCache_.insert(font.face(), text, &evicted);
+    entry = &textCache_.insert(face, text, &evicted);
     if (evicted) glDeleteTextures(1, &evicted);
     GLuint name = 0;
     glGenTextures(1, &name);
@@ -643,12 +696,22 @@ HRESULT GlDevice::drawText(GlFont& font, const char* text, const RECT& rect, DWO
     SDL_FreeSurface(surface);
   }
 
-  int x = rect.left;
-  if (format & DT_CENTER) x += (rect.right - rect.left - entry->width) / 2;
-  const int y = rect.top;
+  // Placed in the window's own pixels, so that each texel of a string rasterised at the
+  // text scale lands on one pixel. A face at the back buffer's size is stretched instead.
+  const double sx = static_cast<double>(viewport_.width) / backWidth_;
+  const double sy = static_cast<double>(viewport_.height) / backHeight_;
+  const double stretch = face == font.face() ? sy : 1.0;
+  const double width = entry->width * stretch, height = entry->height * stretch;
+  double x = std::round(rect.left * sx);
+  if (format & DT_CENTER) x += std::trunc(((rect.right - rect.left) * sx - width) / 2);
+  const double y = std::round(rect.top * sy);
   const PixelRect clip = scissorFor(rect, viewport_, backWidth_, backHeight_);
 
-  enterScreenMode();
+  glMatrixMode(GL_PROJECTION);
+  glLoadMatrixf(screenProjection(viewport_.width, viewport_.height).data());
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  mode_ = Mode::None;  // the next draw loads its own matrices
   glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_TEXTURE_BIT | GL_SCISSOR_BIT |
                GL_POLYGON_BIT | GL_CURRENT_BIT | GL_LIGHTING_BIT);
   glDisable(GL_LIGHTING);
@@ -666,9 +729,8 @@ HRESULT GlDevice::drawText(GlFont& font, const char* text, const RECT& rect, DWO
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   glColor4ub(static_cast<GLubyte>(color >> 16), static_cast<GLubyte>(color >> 8), static_cast<GLubyte>(color),
              static_cast<GLubyte>(color >> 24));
-  // Whole pixels: each texel lands on one pixel.
   const auto x0 = static_cast<float>(x), y0 = static_cast<float>(y);
-  const float x1 = x0 + static_cast<float>(entry->width), y1 = y0 + static_cast<float>(entry->height);
+  const float x1 = x0 + static_cast<float>(width), y1 = y0 + static_cast<float>(height);
   glBegin(GL_TRIANGLE_STRIP);
   glTexCoord2f(0, 0);
   glVertex2f(x0, y0);

@@ -14,19 +14,26 @@
 #include "platform/d3d8.h"
 #include "platform/sdl/frame_pacer.h"
 #include "platform/sdl/gl_translate.h"
+#include "platform/sdl/multisample.h"
 #include "platform/sdl/text_cache.h"
 
 namespace plat::sdl {
 
 // What the window system tells the device: a minimised or (full screen) unfocused window
-// loses the device; it stays "not reset" until Reset once the window is back.
+// loses the device; it stays "not reset" until Reset once the window is back. A window
+// that is not full screen keeps its device when another window has the focus.
 struct WindowState {
   SDL_Window* window = nullptr;
   bool minimised = false;
   bool focusLost = false;
   bool lostSinceReset = false;
+  bool fullscreen = true;
+  // The drawable's size as the window system has it (0: ask SDL).
+  int drawableWidth = 0, drawableHeight = 0;
+  // Return pressed with Alt toggles full screen: hidden from the keyboard state until let go.
+  bool hideReturn = false;
 
-  bool lost() const { return minimised || focusLost; }
+  bool lost() const { return minimised || (focusLost && fullscreen); }
   void update(bool isMinimised, bool isFocusLost) {
     minimised = isMinimised;
     focusLost = isFocusLost;
@@ -107,6 +114,14 @@ class GlDevice : public Device {
   const PixelRect& viewport() const { return viewport_; }
   int backWidth() const { return backWidth_; }
   int backHeight() const { return backHeight_; }
+  // Window pixels per back-buffer pixel: text is rasterised at its size times this.
+  double textScale() const { return textScale_; }
+  // Samples a pixel of the frames drawn (0: one, the window's own buffer).
+  int samples() const { return msaa_ ? msaa_->samples() : 0; }
+  // The frame so far into the window's back buffer, for reading it back.
+  void resolve() {
+    if (msaa_) msaa_->resolve();
+  }
 
  private:
   enum class Mode { None, World, Screen };
@@ -115,6 +130,10 @@ class GlDevice : public Device {
   void resetState();
   void applyRenderState(DWORD state);
   void updateViewport();
+  void drawableSize(int* width, int* height) const;
+  TTF_Font* openFace(const std::string& path, int pixels, bool bold, bool scaled);
+  TTF_Font* faceAtScale(GlFont& font);
+  void dropScaledFaces();
   HRESULT prepareDraw(const uint8_t* vertices, uint32_t stride);
   void enterWorldMode();
   void enterScreenMode();
@@ -128,6 +147,7 @@ class GlDevice : public Device {
   std::shared_ptr<DeviceLink> link_;
   int backWidth_ = 800, backHeight_ = 600;
   PixelRect viewport_{0, 0, 800, 600};
+  double textScale_ = 1.0;
   bool vsync_ = false, pacing_ = false;
   bool autoDepth_ = true;
   FramePacer pacer_{60};
@@ -135,6 +155,7 @@ class GlDevice : public Device {
   int checkedPresents_ = 0;
   int64_t vsyncCheckStart_ = 0;
   PFNGLSECONDARYCOLORPOINTERPROC glSecondaryColorPointer_ = nullptr;
+  std::unique_ptr<MultisampleTarget> msaa_;
 
   // Direct3D state.
   std::array<DWORD, kRenderStateCount> renderState_{};
@@ -156,6 +177,7 @@ class GlDevice : public Device {
     int pixels;
     bool bold;
     TTF_Font* font;
+    bool scaled;  // opened for the text scale; closed when it changes
   };
   std::vector<FaceEntry> faces_;
   std::vector<std::shared_ptr<GlFont>> fonts_;
@@ -165,16 +187,32 @@ class GlDevice : public Device {
 
 class GlFont : public Font {
  public:
-  GlFont(std::shared_ptr<DeviceLink> link, FontDesc desc, TTF_Font* face)
-      : link_(std::move(link)), desc_(std::move(desc)), face_(face) {}
+  GlFont(std::shared_ptr<DeviceLink> link, FontDesc desc, TTF_Font* face, std::string path, int pixels,
+         bool syntheticBold)
+      : link_(std::move(link)),
+        desc_(std::move(desc)),
+        face_(face),
+        path_(std::move(path)),
+        pixels_(pixels),
+        syntheticBold_(syntheticBold) {}
   const FontDesc& Desc() const override { return desc_; }
   HRESULT DrawText(const char* text, const RECT& rect, DWORD format, D3DCOLOR color) override;
+  // The face at the back buffer's own size, and the file and pixel size it was opened with.
   TTF_Font* face() const { return face_; }
+  const std::string& path() const { return path_; }
+  int pixels() const { return pixels_; }
+  bool syntheticBold() const { return syntheticBold_; }
+  // The face at the window's text scale (set by the device).
+  TTF_Font* scaledFace = nullptr;
+  int scaledPixels = 0;
 
  private:
   std::shared_ptr<DeviceLink> link_;
   FontDesc desc_;
   TTF_Font* face_;
+  std::string path_;
+  int pixels_;
+  bool syntheticBold_;
 };
 
 }  // namespace plat::sdl

@@ -4,11 +4,14 @@
 #include <limits.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 #include "platform/platform.h"
+#include "platform/sdl/drawable_size.h"
 #include "platform/sdl/game_controllers.h"
 #include "platform/sdl/gl_device.h"
 #include "platform/sdl/key_map.h"
@@ -39,7 +42,7 @@ std::string executableFolder(const char* argv0) {
 
 class SdlKeyboard : public KeyboardDevice {
  public:
-  explicit SdlKeyboard(const sdl::GameControllers* pads) : pads_(pads) {}
+  SdlKeyboard(const WindowState* window, const sdl::GameControllers* pads) : window_(window), pads_(pads) {}
   HRESULT SetCommonDataFormat(DWORD format) override {
     return format == DIFORMAT_KEYBOARD ? D3D_OK : D3DERR_INVALIDCALL;
   }
@@ -49,13 +52,21 @@ class SdlKeyboard : public KeyboardDevice {
     int count = 0;
     const uint8_t* keys = SDL_GetKeyboardState(&count);
     sdl::fillKeyState(keys, count, state);
+    if (window_->hideReturn) state[DIK_RETURN] = 0;  // Alt+Enter's, not the menus'
     if (pads_) pads_->PressKeys(state);
     return D3D_OK;
   }
 
  private:
+  const WindowState* window_;
   const sdl::GameControllers* pads_;
 };
+
+// How long a window's size must stay before it counts as the player's choice (a drag
+// passes through many sizes).
+constexpr uint32_t kSizeSettlesMs = 400;
+// The smallest window the player can make.
+constexpr int kSmallestWindowWidth = 320, kSmallestWindowHeight = 240;
 
 class SdlPlatform : public Platform {
  public:
@@ -68,6 +79,7 @@ class SdlPlatform : public Platform {
   }
 
   ~SdlPlatform() override {
+    if (sizeChangedAt_ != 0) ReportPreferences();  // a size the player gave just before the end
     pads_.reset();
     if (state_.window) SDL_DestroyWindow(state_.window);
     SDL_Quit();
@@ -87,20 +99,20 @@ class SdlPlatform : public Platform {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    // The game draws an 800 × 600 back buffer, shown on the whole desktop with bars.
-    state_.window = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 800,
-                                     600, SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN_DESKTOP);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    state_.window = createWindow(caption);
     if (!state_.window) {
       SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-      state_.window = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 800,
-                                       600, SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN_DESKTOP);
+      state_.window = createWindow(caption);
     }
     if (!state_.window) throw std::runtime_error(std::string("cannot open the window: ") + SDL_GetError());
-    SDL_ShowCursor(SDL_DISABLE);
+    SDL_SetWindowMinimumSize(state_.window, kSmallestWindowWidth, kSmallestWindowHeight);
+    state_.fullscreen = preferences_.fullscreen;
+    SDL_ShowCursor(state_.fullscreen ? SDL_DISABLE : SDL_ENABLE);
+    refreshDrawableSize();
   }
 
   uintptr_t WindowHandle() const override { return state_.window ? SDL_GetWindowID(state_.window) : 0; }
@@ -111,13 +123,23 @@ class SdlPlatform : public Platform {
     bool closeAsked = false, padPulled = false;
     bool minimised = state_.minimised, focusLost = state_.focusLost;
     SDL_Event e;
+    bool muteKeyJustDown = false;  // its letter, right behind it, is no typing
     while (SDL_PollEvent(&e)) {
+      const bool dropLetter = std::exchange(muteKeyJustDown, false);
       switch (e.type) {
         case SDL_TEXTINPUT:
+          if (dropLetter && (std::strcmp(e.text.text, "m") == 0 || std::strcmp(e.text.text, "M") == 0)) break;
           sink.OnTextInput(e.text.text);
           break;
         case SDL_KEYDOWN:
+          if (playerKey(e.key)) {
+            muteKeyJustDown = e.key.keysym.scancode == SDL_SCANCODE_M;
+            break;
+          }
           if (e.key.keysym.scancode == SDL_SCANCODE_BACKSPACE) sink.OnBackspace();
+          break;
+        case SDL_KEYUP:
+          if (e.key.keysym.scancode == SDL_SCANCODE_RETURN) state_.hideReturn = false;
           break;
         case SDL_QUIT:
           closeAsked = true;
@@ -147,20 +169,43 @@ class SdlPlatform : public Platform {
             case SDL_WINDOWEVENT_FOCUS_GAINED:
               focusLost = false;
               break;
+            case SDL_WINDOWEVENT_SIZE_CHANGED:
+              windowResized(e.window.data1, e.window.data2);
+              break;
             default:
               break;
           }
           state_.update(minimised, focusLost);
+          refreshDrawableSize();
           break;
         default:
           break;
       }
     }
     if (padPulled) sink.OnControllerRemoved();
+    // A Return let go while the window had no focus sent no event of its own.
+    if (state_.hideReturn && !SDL_GetKeyboardState(nullptr)[SDL_SCANCODE_RETURN]) state_.hideReturn = false;
+    if (sizeChangedAt_ != 0 && SDL_GetTicks() - sizeChangedAt_ >= kSizeSettlesMs) {
+      sizeChangedAt_ = 0;
+      ReportPreferences();
+    }
     if (closeAsked) sink.OnCloseRequest();
   }
 
-  void EnableTextInput(bool on) override { on ? SDL_StartTextInput() : SDL_StopTextInput(); }
+  void SetPreferences(const Preferences& preferences) override {
+    const bool toggle = state_.window && preferences.fullscreen != preferences_.fullscreen;
+    const bool resize = state_.window && !preferences.fullscreen &&
+                        (preferences.windowWidth != preferences_.windowWidth ||
+                         preferences.windowHeight != preferences_.windowHeight);
+    preferences_ = preferences;
+    levels_->set(preferences.musicVolume, preferences.effectsVolume, preferences.muted);
+    if (toggle || resize) applyWindowMode();
+  }
+
+  void EnableTextInput(bool on) override {
+    textInput_ = on;
+    on ? SDL_StartTextInput() : SDL_StopTextInput();
+  }
 
   void MessageBox(const std::string& text, const std::string& caption, DWORD flags) override {
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
@@ -211,18 +256,110 @@ class SdlPlatform : public Platform {
   }
 
   std::unique_ptr<KeyboardDevice> CreateKeyboard() override {
-    return std::make_unique<SdlKeyboard>(pads_.get());
+    return std::make_unique<SdlKeyboard>(&state_, pads_.get());
   }
 
-  std::unique_ptr<SoundDevice> CreateSoundDevice() override { return sdl::createSoundDevice(); }
+  std::unique_ptr<SoundDevice> CreateSoundDevice() override { return sdl::createSoundDevice(levels_); }
 
   void SetPadLayout(const PadLayout& layout) override { pads_->SetLayout(layout); }
   void Rumble(int pad, float strength, uint32_t ms) override { pads_->Rumble(pad, strength, ms); }
 
  private:
+  // The game draws an 800 × 600 back buffer, shown on the whole desktop with bars, or in a
+  // window of the player's size.
+  SDL_Window* createWindow(const std::string& caption) const {
+    if (preferences_.fullscreen) {
+      return SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 800, 600,
+                              SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
+    int width, height;
+    windowSize(&width, &height);
+    return SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
+                            SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE);
+  }
+
+  // The player's window size, within the desktop's room for windows.
+  void windowSize(int* width, int* height) const {
+    *width = std::max(preferences_.windowWidth, kSmallestWindowWidth);
+    *height = std::max(preferences_.windowHeight, kSmallestWindowHeight);
+    SDL_Rect room;
+    const int display = state_.window ? std::max(SDL_GetWindowDisplayIndex(state_.window), 0) : 0;
+    if (SDL_GetDisplayUsableBounds(display, &room) == 0 && room.w >= kSmallestWindowWidth &&
+        room.h >= kSmallestWindowHeight) {
+      *width = std::min(*width, room.w);
+      *height = std::min(*height, room.h);
+    }
+  }
+
+  // Keys of the player's own, never of the game: F11 and Alt+Enter toggle full screen; M
+  // mutes and unmutes, except while typing (then it is a letter). True when handled.
+  bool playerKey(const SDL_KeyboardEvent& key) {
+    const bool alt = (key.keysym.mod & KMOD_ALT) != 0;
+    const bool otherModifier = (key.keysym.mod & (KMOD_CTRL | KMOD_GUI)) != 0;
+    switch (key.keysym.scancode) {
+      case SDL_SCANCODE_RETURN:
+        if (!alt) return false;
+        state_.hideReturn = true;  // the menus must not take it for their Return
+        if (key.repeat) return true;
+        break;
+      case SDL_SCANCODE_F11:
+        if (key.repeat) return true;
+        break;
+      case SDL_SCANCODE_M:
+        if (key.repeat || textInput_ || alt || otherModifier) return false;
+        preferences_.muted = !preferences_.muted;
+        levels_->set(preferences_.musicVolume, preferences_.effectsVolume, preferences_.muted);
+        ReportPreferences();
+        return true;
+      default:
+        return false;
+    }
+    preferences_.fullscreen = !preferences_.fullscreen;
+    applyWindowMode();
+    ReportPreferences();
+    return true;
+  }
+
+  // Full screen on the desktop, or a resizable window of the player's size. The device stays
+  // as it is: the next frame fills the new drawable.
+  void applyWindowMode() {
+    SDL_Window* w = state_.window;
+    if (preferences_.fullscreen) {
+      SDL_SetWindowFullscreen(w, SDL_WINDOW_FULLSCREEN_DESKTOP);
+      SDL_ShowCursor(SDL_DISABLE);
+    } else {
+      SDL_SetWindowFullscreen(w, 0);
+      SDL_SetWindowResizable(w, SDL_TRUE);
+      int width, height;
+      windowSize(&width, &height);
+      SDL_SetWindowSize(w, width, height);
+      SDL_SetWindowPosition(w, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+      SDL_ShowCursor(SDL_ENABLE);
+    }
+    state_.fullscreen = preferences_.fullscreen;
+    sizeChangedAt_ = 0;
+    refreshDrawableSize();
+  }
+
+  // A window the player resized (not a full-screen or maximised one) keeps its new size,
+  // once it has stayed for a moment.
+  void windowResized(int width, int height) {
+    if (state_.fullscreen || (SDL_GetWindowFlags(state_.window) & SDL_WINDOW_MAXIMIZED) != 0) return;
+    if (width < kSmallestWindowWidth || height < kSmallestWindowHeight) return;
+    if (width == preferences_.windowWidth && height == preferences_.windowHeight) return;
+    preferences_.windowWidth = width;
+    preferences_.windowHeight = height;
+    sizeChangedAt_ = std::max<uint32_t>(SDL_GetTicks(), 1);
+  }
+
+  void refreshDrawableSize() { sdl::drawableSize(state_.window, &state_.drawableWidth, &state_.drawableHeight); }
+
   std::string folder_;
   WindowState state_;
   std::unique_ptr<sdl::GameControllers> pads_;
+  std::shared_ptr<sdl::SoundLevels> levels_ = std::make_shared<sdl::SoundLevels>();
+  bool textInput_ = false;
+  uint32_t sizeChangedAt_ = 0;  // when the window last took a size the player gave it
 };
 
 }  // namespace

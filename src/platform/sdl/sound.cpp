@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/common/wav_reader.h"
+
 namespace plat::sdl {
 
 namespace {
@@ -18,9 +20,16 @@ namespace {
 constexpr int kRate = 44100;
 constexpr int kChunkSamples = 1024;
 constexpr int kFirstChannels = 16;
-// What a file may decode to: over six minutes of 44.1 kHz stereo, and rates from 4 kHz.
-constexpr uint64_t kMostDecodedBytes = 64u << 20;
-constexpr int kLowestRate = 4000;
+// A sound that decodes to more than this (about 95 s of 44.1 kHz stereo; the game's longest
+// track is 40 s) is decoded as it plays rather than held whole.
+constexpr uint64_t kLongestChunkBytes = 16u << 20;
+
+// What a file holds once loaded: its decoded sound, or (a long track) the checked file that
+// each buffer reads again as it plays. Neither when the device is silent.
+struct Loaded {
+  Mix_Chunk* chunk = nullptr;
+  std::unique_ptr<WavReader> stream;
+};
 
 // The opened mixer, shared by the device and every buffer made from it.
 class Mixer {
@@ -35,6 +44,8 @@ class Mixer {
       }
     }
     open_ = true;
+    static Uint8 zeros[4096];
+    silence_ = Mix_QuickLoad_RAW(zeros, sizeof zeros);
     channels_ = Mix_AllocateChannels(kFirstChannels);
     for (int c = channels_ - 1; c >= 0; --c) free_.push_back(c);
   }
@@ -42,7 +53,9 @@ class Mixer {
   ~Mixer() {
     if (open_) {
       Mix_HaltChannel(-1);
-      for (auto& [path, chunk] : chunks_) Mix_FreeChunk(chunk);
+      for (auto& [path, loaded] : chunks_)
+        if (loaded.chunk) Mix_FreeChunk(loaded.chunk);
+      Mix_FreeChunk(silence_);
       Mix_CloseAudio();
     }
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -50,27 +63,28 @@ class Mixer {
 
   bool open() const { return open_; }
 
-  // The decoded file (nullptr when silent); reads the file only the first time.
-  Mix_Chunk* load(const std::string& path) {
+  // The loaded file; reads and checks it only the first time.
+  const Loaded& load(const std::string& path) {
     if (auto it = chunks_.find(path); it != chunks_.end()) return it->second;
-    Mix_Chunk* chunk = nullptr;
-    // The file is closed here whatever the decoder does with it.
-    SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
-    if (!file) throw LoadError(path, SDL_GetError());
-    try {
-      if (open_) {
-        chunk = loadChunk(file, path);
+    std::unique_ptr<WavReader> reader = WavReader::Open(path);
+    Loaded loaded;
+    if (open_) {
+      int rate = kRate, channels = 2;
+      Uint16 format = MIX_DEFAULT_FORMAT;
+      Mix_QuerySpec(&rate, &format, &channels);
+      const uint64_t mixed = reader->frames() * static_cast<uint64_t>(rate) / static_cast<uint64_t>(reader->audio().freq) *
+                             static_cast<uint64_t>(SDL_AUDIO_BITSIZE(format) / 8 * channels);
+      if (mixed > kLongestChunkBytes || reader->decodedBytes() > kLongestChunkBytes) {
+        loaded.stream = std::move(reader);
       } else {
-        checkWav(file, path);
+        loaded.chunk = loadChunk(*reader);
       }
-    } catch (...) {
-      SDL_RWclose(file);
-      throw;
     }
-    SDL_RWclose(file);
-    chunks_.emplace(path, chunk);
-    return chunk;
+    return chunks_.emplace(path, std::move(loaded)).first->second;
   }
+
+  // A chunk of silence, looped on a channel whose sound a stream writes in.
+  Mix_Chunk* silence() const { return silence_; }
 
   int takeChannel() {
     if (!open_) return -1;
@@ -104,24 +118,57 @@ class Mixer {
   bool open_ = false;
   int channels_ = 0;
   std::vector<int> free_;
-  std::map<std::string, Mix_Chunk*> chunks_;
+  std::map<std::string, Loaded> chunks_;
+  Mix_Chunk* silence_ = nullptr;
 };
 
-// One voice. Stop keeps the position (as DirectSound does); Play goes on from there.
-class MixerBuffer : public SoundBuffer {
+// One voice. Stop keeps the position (as DirectSound does); Play goes on from there. A long
+// track is decoded as it plays, into a channel that loops silence.
+class MixerBuffer : public SoundBuffer, private SoundLevels::Voice {
  public:
-  MixerBuffer(std::shared_ptr<Mixer> mixer, Mix_Chunk* chunk)
-      : mixer_(std::move(mixer)), chunk_(chunk), channel_(mixer_->takeChannel()) {}
-  ~MixerBuffer() override { mixer_->giveBack(channel_); }
+  MixerBuffer(std::shared_ptr<Mixer> mixer, const Loaded& loaded, std::shared_ptr<SoundLevels> levels)
+      : mixer_(std::move(mixer)), chunk_(loaded.chunk), channel_(mixer_->takeChannel()), levels_(std::move(levels)) {
+    if (loaded.stream && channel_ >= 0) {
+      int rate = kRate, channels = 2;
+      Uint16 format = MIX_DEFAULT_FORMAT;
+      Mix_QuerySpec(&rate, &format, &channels);
+      try {
+        stream_ = std::make_unique<WavStream>(loaded.stream->Reopen(), rate, format, channels);
+      } catch (...) {  // the file is gone since it was loaded
+        mixer_->giveBack(channel_);
+        throw;
+      }
+    }
+    if (levels_) {
+      levels_->join(this);
+      applyLevels();
+    }
+  }
+  ~MixerBuffer() override {
+    if (levels_) levels_->leave(this);
+    mixer_->giveBack(channel_);
+  }
 
   HRESULT Play(DWORD flags) override {
     const bool looping = (flags & DSBPLAY_LOOPING) != 0;
-    if (channel_ < 0 || !chunk_) {
+    if (looping != music_) {
+      music_ = looping;
+      applyLevels();
+    }
+    if (channel_ < 0 || (!chunk_ && !stream_)) {
       silentPlaying_ = looping;
       return D3D_OK;
     }
-    if (Mix_Playing(channel_)) {
+    if (Mix_Playing(channel_) && !(stream_ && stream_->ended())) {
       if (Mix_Paused(channel_)) Mix_Resume(channel_);
+      return D3D_OK;
+    }
+    if (stream_) {
+      Mix_HaltChannel(channel_);  // which also takes the last play's effect off
+      stream_->restart(looping);
+      if (Mix_RegisterEffect(channel_, &WavStream::Effect, nullptr, stream_.get()) == 0 ||
+          Mix_PlayChannel(channel_, mixer_->silence(), -1) < 0)
+        return E_FAIL;
       return D3D_OK;
     }
     if (Mix_PlayChannel(channel_, chunk_, looping ? -1 : 0) < 0) return E_FAIL;
@@ -136,102 +183,153 @@ class MixerBuffer : public SoundBuffer {
 
   HRESULT SetVolume(int32_t hundredthsOfDb) override {
     if (hundredthsOfDb > 0 || hundredthsOfDb < -10000) return D3DERR_INVALIDCALL;
-    if (channel_ >= 0) {
-      const double gain = VolumeToGain(hundredthsOfDb);
-      Mix_Volume(channel_, static_cast<int>(std::lround(MIX_MAX_VOLUME * gain)));
-    }
+    gain_ = VolumeToGain(hundredthsOfDb);
+    applyLevels();
     return D3D_OK;
   }
 
   bool IsPlaying() const override {
-    if (channel_ < 0 || !chunk_) return silentPlaying_;
-    return Mix_Playing(channel_) && !Mix_Paused(channel_);
+    if (channel_ < 0 || (!chunk_ && !stream_)) return silentPlaying_;
+    return Mix_Playing(channel_) && !Mix_Paused(channel_) && !(stream_ && stream_->ended());
   }
 
  private:
+  // The game's own volume times the player's level for music or effects.
+  void applyLevels() override {
+    if (channel_ < 0) return;
+    const double gain = gain_ * (levels_ ? levels_->factor(music_) : 1.0);
+    Mix_Volume(channel_, static_cast<int>(std::lround(MIX_MAX_VOLUME * gain)));
+  }
+
   std::shared_ptr<Mixer> mixer_;
   Mix_Chunk* chunk_;
   int channel_;
+  std::shared_ptr<SoundLevels> levels_;
+  double gain_ = 1.0;
+  bool music_ = false;
+  std::unique_ptr<WavStream> stream_;
   bool silentPlaying_ = false;
 };
 
 class MixerSoundDevice : public SoundDevice {
  public:
-  MixerSoundDevice() : mixer_(std::make_shared<Mixer>()) {}
+  explicit MixerSoundDevice(std::shared_ptr<SoundLevels> levels)
+      : mixer_(std::make_shared<Mixer>()), levels_(std::move(levels)) {}
 
   HRESULT SetCooperativeLevel(uintptr_t, DWORD) override { return D3D_OK; }
 
   SoundBufferPtr CreateSoundBufferFromFile(const std::string& path, DWORD) override {
-    Mix_Chunk* chunk = mixer_->load(path);
-    return std::make_unique<MixerBuffer>(mixer_, chunk);
+    return std::make_unique<MixerBuffer>(mixer_, mixer_->load(path), levels_);
   }
 
  private:
   std::shared_ptr<Mixer> mixer_;
+  std::shared_ptr<SoundLevels> levels_;
 };
 
 }  // namespace
 
-std::unique_ptr<SoundDevice> createSoundDevice() { return std::make_unique<MixerSoundDevice>(); }
-
-namespace {
-
-// The file's bytes, every RIFF chunk's length cut to what the file holds: SDL allocates the
-// length a chunk declares before reading it, so a damaged length in a short file would have it
-// ask for up to 4 GiB. What SDL reads is the same.
-std::vector<Uint8> ReadWav(SDL_RWops* file, const std::string& path) {
-  const Sint64 size = SDL_RWsize(file);
-  if (size < 0) throw LoadError(path, SDL_GetError());
-  std::vector<Uint8> bytes(static_cast<size_t>(size));
-  if (size > 0 && SDL_RWread(file, bytes.data(), bytes.size(), 1) != 1) throw LoadError(path, SDL_GetError());
-  // Chunks follow the RIFF header, or the bare "WAVE" some writers start with (SDL takes both).
-  size_t at = 0;
-  if (bytes.size() >= 12 && std::memcmp(bytes.data(), "RIFF", 4) == 0) {
-    at = 12;
-  } else if (bytes.size() >= 4 && std::memcmp(bytes.data(), "WAVE", 4) == 0) {
-    at = 4;
-  } else {
-    return bytes;
-  }
-  while (at + 8 <= bytes.size()) {
-    const size_t room = bytes.size() - at - 8;
-    uint32_t length =
-        bytes[at + 4] | bytes[at + 5] << 8 | bytes[at + 6] << 16 | static_cast<uint32_t>(bytes[at + 7]) << 24;
-    if (length > room) {
-      length = static_cast<uint32_t>(room);
-      for (int k = 0; k < 4; ++k) bytes[at + 4 + k] = static_cast<Uint8>(length >> (8 * k));
-    }
-    at += 8 + static_cast<size_t>(length) + (length & 1);
-  }
-  return bytes;
+void SoundLevels::set(int musicPercent, int effectsPercent, bool muted) {
+  music_ = std::clamp(musicPercent, 0, 100);
+  effects_ = std::clamp(effectsPercent, 0, 100);
+  muted_ = muted;
+  for (Voice* v : voices_) v->applyLevels();
 }
 
-// SDL's own reader, which does not resample: the mixer would turn a short file with a damaged
-// rate into gigabytes.
-void CheckWav(const std::vector<Uint8>& bytes, const std::string& path) {
-  SDL_RWops* rw = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
-  if (!rw) throw LoadError(path, "file is empty");
-  SDL_AudioSpec wav;
-  Uint8* data = nullptr;
-  Uint32 length = 0;
-  if (!SDL_LoadWAV_RW(rw, 1, &wav, &data, &length)) throw LoadError(path, SDL_GetError());
-  SDL_FreeWAV(data);
-  if (wav.freq < kLowestRate) throw LoadError(path, "sample rate of " + std::to_string(wav.freq) + " Hz");
-  const uint64_t frameBytes = std::max<uint64_t>(1, SDL_AUDIO_BITSIZE(wav.format) / 8 * wav.channels);
-  const uint64_t decoded = length / frameBytes * kRate / static_cast<uint64_t>(wav.freq) * 4;
-  if (decoded > kMostDecodedBytes) throw LoadError(path, "sound too long");
+double SoundLevels::factor(bool music) const { return muted_ ? 0.0 : (music ? music_ : effects_) / 100.0; }
+
+void SoundLevels::leave(Voice* voice) { std::erase(voices_, voice); }
+
+std::unique_ptr<SoundDevice> createSoundDevice(std::shared_ptr<SoundLevels> levels) {
+  return std::make_unique<MixerSoundDevice>(std::move(levels));
 }
 
-}  // namespace
-
-void checkWav(SDL_RWops* file, const std::string& path) { CheckWav(ReadWav(file, path), path); }
-
-Mix_Chunk* loadChunk(SDL_RWops* file, const std::string& path) {
-  const std::vector<Uint8> bytes = ReadWav(file, path);
-  CheckWav(bytes, path);
-  Mix_Chunk* chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size())), 1);
-  if (!chunk) throw LoadError(path, Mix_GetError());
+Mix_Chunk* loadChunk(WavReader& reader) {
+  std::vector<Uint8> pcm;
+  reader.rewind();
+  while (reader.read(pcm)) {
+  }
+  // As SDL2_mixer's own WAV loading converts, to the opened mixer's format.
+  int rate = kRate, channels = 2;
+  Uint16 format = MIX_DEFAULT_FORMAT;
+  Mix_QuerySpec(&rate, &format, &channels);
+  const SDL_AudioSpec& audio = reader.audio();
+  SDL_AudioCVT cvt;
+  if (SDL_BuildAudioCVT(&cvt, audio.format, audio.channels, audio.freq, format, static_cast<Uint8>(channels), rate) < 0)
+    throw LoadError(reader.name(), std::string("cannot convert sound: ") + SDL_GetError());
+  cvt.len = static_cast<int>(pcm.size() / reader.frameBytes() * reader.frameBytes());
+  cvt.buf = static_cast<Uint8*>(SDL_calloc(1, static_cast<size_t>(cvt.len) * static_cast<size_t>(cvt.len_mult) + 1));
+  auto* chunk = static_cast<Mix_Chunk*>(SDL_malloc(sizeof(Mix_Chunk)));
+  if (cvt.buf == nullptr || chunk == nullptr) {
+    SDL_free(cvt.buf);
+    SDL_free(chunk);
+    throw std::bad_alloc();
+  }
+  if (cvt.len > 0) std::memcpy(cvt.buf, pcm.data(), static_cast<size_t>(cvt.len));
+  cvt.len_cvt = cvt.len;
+  if (cvt.needed && SDL_ConvertAudio(&cvt) < 0) {
+    SDL_free(cvt.buf);
+    SDL_free(chunk);
+    throw std::bad_alloc();
+  }
+  chunk->allocated = 1;  // Mix_FreeChunk frees the sound with SDL_free
+  chunk->abuf = cvt.buf;
+  chunk->alen = static_cast<Uint32>(cvt.len_cvt);
+  chunk->volume = MIX_MAX_VOLUME;
   return chunk;
+}
+
+WavStream::WavStream(std::unique_ptr<WavReader> reader, int rate, Uint16 format, int channels)
+    : reader_(std::move(reader)),
+      silence_(SDL_AUDIO_ISSIGNED(format) ? 0 : 0x80),
+      stream_(SDL_NewAudioStream(reader_->audio().format, reader_->audio().channels, reader_->audio().freq, format,
+                                 static_cast<Uint8>(channels), rate)) {
+  if (stream_ == nullptr) throw LoadError(reader_->name(), std::string("cannot convert sound: ") + SDL_GetError());
+}
+
+WavStream::~WavStream() { SDL_FreeAudioStream(stream_); }
+
+void WavStream::restart(bool looping) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  reader_->rewind();
+  SDL_AudioStreamClear(stream_);
+  looping_ = looping;
+  flushed_ = false;
+  ended_ = false;
+}
+
+void WavStream::fill(Uint8* out, int bytes) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  int got = 0;
+  while (got < bytes && !ended_) {
+    const int n = SDL_AudioStreamGet(stream_, out + got, bytes - got);
+    if (n > 0) got += n;
+    if (got >= bytes) break;
+    if (flushed_ || n < 0) {
+      ended_ = true;
+      break;
+    }
+    pcm_.clear();
+    bool more = false;
+    try {
+      more = reader_->read(pcm_);
+    } catch (const LoadError&) {  // the file changed since it was checked: its end
+      looping_ = false;
+    }
+    if (more) {
+      SDL_AudioStreamPut(stream_, pcm_.data(), static_cast<int>(pcm_.size()));
+    } else if (looping_ && reader_->frames() > 0) {
+      reader_->rewind();
+    } else {
+      SDL_AudioStreamFlush(stream_);
+      flushed_ = true;
+    }
+  }
+  std::memset(out + got, silence_, static_cast<size_t>(bytes - got));
+}
+
+void WavStream::Effect(int, void* out, int bytes, void* self) {
+  static_cast<WavStream*>(self)->fill(static_cast<Uint8*>(out), bytes);
 }
 
 }  // namespace plat::sdl

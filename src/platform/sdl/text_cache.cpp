@@ -44,9 +44,11 @@ TextCache::Entry& TextCache::insert(const void* font, const char* text, uint32_t
   return *slot;
 }
 
-void TextCache::clear(std::vector<uint32_t>* textures) {
+void TextCache::clear(std::vector<uint32_t>* textures) { forget(nullptr, textures); }
+
+void TextCache::forget(const void* font, std::vector<uint32_t>* textures) {
   for (Entry& e : entries_) {
-    if (e.font) {
+    if (e.font && (font == nullptr || e.font == font)) {
       if (e.texture) textures->push_back(e.texture);
       e.font = nullptr;
       e.texture = 0;

@@ -28,6 +28,9 @@ class TextCache {
   Entry& insert(const void* font, const char* text, uint32_t* evicted);
   // Forgets every string and hands back their textures.
   void clear(std::vector<uint32_t>* textures);
+  // Forgets the strings of `font` (a face about to be closed; nullptr: every font) and hands
+  // back their textures.
+  void forget(const void* font, std::vector<uint32_t>* textures);
 
   size_t size() const;
 

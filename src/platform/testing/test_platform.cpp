@@ -1,5 +1,7 @@
 #include "platform/testing/test_platform.h"
 
+#include "platform/common/wav_reader.h"
+
 #include <SDL.h>
 #include <sys/stat.h>
 
@@ -46,9 +48,9 @@ class ScriptedKeyboard : public KeyboardDevice {
   TestPlatform* platform_;
 };
 
-// Length in milliseconds of a WAV file, checked by decoding it once (cached by path, size
-// and modification time: a file rewritten with other bytes of the same length is decoded
-// again).
+// Length in milliseconds of a WAV file, read and checked as the real device reads and checks
+// it (cached by path, size and modification time: a file rewritten with other bytes of the
+// same length is read again).
 uint32_t WavLengthMs(const std::string& path) {
   struct Known {
     int64_t size = 0, mtime = 0;
@@ -60,17 +62,7 @@ uint32_t WavLengthMs(const std::string& path) {
   const int64_t mtime = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
   auto it = cache.find(path);
   if (it != cache.end() && it->second.size == st.st_size && it->second.mtime == mtime) return it->second.ms;
-  SDL_AudioSpec audio{};
-  Uint8* buffer = nullptr;
-  Uint32 length = 0;
-  if (SDL_LoadWAV(path.c_str(), &audio, &buffer, &length) == nullptr) {
-    throw LoadError(path, std::string("cannot decode sound: ") + SDL_GetError());
-  }
-  SDL_FreeWAV(buffer);
-  const uint32_t frameBytes = SDL_AUDIO_BITSIZE(audio.format) / 8 * audio.channels;
-  const uint32_t ms = frameBytes == 0 || audio.freq == 0
-                          ? 0
-                          : static_cast<uint32_t>(uint64_t{length} / frameBytes * 1000 / audio.freq);
+  const uint32_t ms = WavReader::Open(path)->lengthMs();
   cache[path] = {st.st_size, mtime, ms};
   return ms;
 }
