@@ -21,6 +21,13 @@ void PutLe32(std::vector<Uint8>& out, uint64_t v) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<Uint8>(v >> (8 * i)));
 }
 
+// Four bytes of a tag or of a little-endian length, at `at`; returns what follows them.
+Uint8* Put(Uint8* at, const char (&tag)[5]) { return static_cast<Uint8*>(std::memcpy(at, tag, 4)) + 4; }
+Uint8* Put(Uint8* at, uint64_t v) {
+  for (int i = 0; i < 4; ++i) *at++ = static_cast<Uint8>(v >> (8 * i));
+  return at;
+}
+
 }  // namespace
 
 WavReader::WavReader(SDL_RWops* file, std::string name) : file_(file), name_(std::move(name)) {
@@ -119,15 +126,12 @@ void WavReader::findChunks() {
 }
 
 void WavReader::decode(uint64_t offset, uint64_t length, std::vector<Uint8>& out) {
-  piece_.clear();
-  piece_.insert(piece_.end(), {'R', 'I', 'F', 'F'});
-  PutLe32(piece_, 4 + format_.size() + 8 + length);
-  piece_.insert(piece_.end(), {'W', 'A', 'V', 'E'});
-  piece_.insert(piece_.end(), format_.begin(), format_.end());
-  piece_.insert(piece_.end(), {'d', 'a', 't', 'a'});
-  PutLe32(piece_, length);
-  const size_t header = piece_.size();
+  // A whole WAV file of the piece: the RIFF header, the format chunk as read, the data chunk.
+  const size_t header = 12 + format_.size() + 8;
   piece_.resize(header + length);
+  Uint8* at = Put(Put(Put(piece_.data(), "RIFF"), 4 + format_.size() + 8 + length), "WAVE");
+  at = std::copy(format_.begin(), format_.end(), at);
+  Put(Put(at, "data"), length);
   if (length > 0 && (SDL_RWseek(file_, static_cast<Sint64>(dataOffset_ + offset), RW_SEEK_SET) < 0 ||
                      SDL_RWread(file_, piece_.data() + header, length, 1) != 1))
     throw LoadError(name_, "cannot read file");

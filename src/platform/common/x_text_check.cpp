@@ -186,7 +186,7 @@ class Reader {
   void Head() {
     const std::string_view s = Token();
     if (s == "{") return;
-    objects_.back() += " " + std::string(s);
+    objects_.back().append(" ").append(s);
     if (Token() != "{") Fail("an object without its opening brace");
   }
 
