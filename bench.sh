@@ -79,6 +79,9 @@ os=$(. /etc/os-release && echo "$PRETTY_NAME")
 compiler=$(grep -m1 '^CMAKE_CXX_COMPILER:' build/bench/CMakeCache.txt | cut -d= -f2)
 compiler_version=$("$compiler" --version | head -n1)
 
+# The network figures come from the tests (tests/unit/net_*_test.cpp, tests/display/net_match.sh),
+# not from this script: their section is kept as it is.
+network_section=$(sed -n '/^## Network matches/,$p' docs/performance.md 2>/dev/null || true)
 cat >docs/performance.md <<EOF
 # Performance
 
@@ -361,5 +364,6 @@ Profiled with \`perf\` (DWARF call graphs), \`LD_DEBUG=statistics\`, \`strace\` 
 
 EOF
 
+if [ -n "$network_section" ]; then printf '\n%s\n' "$network_section" >>docs/performance.md; fi
 echo "Wrote docs/performance.md:"
 sed -n '/^## Figures/,/^## Machine/p' docs/performance.md | sed '$d'

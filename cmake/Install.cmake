@@ -24,6 +24,6 @@ set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_COMPRESSION_TYPE gzip)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "libsdl2-2.0-0, libsdl2-image-2.0-0, libsdl2-ttf-2.0-0, libsdl2-mixer-2.0-0, libassimp5, libfontconfig1, libinih1, libx11-6, libgl1, libgl1-mesa-dri, fonts-comic-neue, fonts-blankenburg, fonts-dejavu-core")
+  "libsdl2-2.0-0, libsdl2-image-2.0-0, libsdl2-ttf-2.0-0, libsdl2-mixer-2.0-0, libassimp5, libenet7, libfontconfig1, libinih1, libx11-6, libgl1, libgl1-mesa-dri, fonts-comic-neue, fonts-blankenburg, fonts-dejavu-core")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 include(CPack)

@@ -15,6 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "net/replay.h"
+#include "net/wire.h"
+
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
@@ -469,12 +472,51 @@ void SettingsSeeds(const fs::path& out) {
   write("command_line", "--windowed\n--mute\n--data\n/tmp");
 }
 
+// Every network message, and a short replay of a match.
+void NetSeeds(const fs::path& packets, const fs::path& replays) {
+  net::Buffer b;
+  auto keep = [&b](const fs::path& path, size_t n) { Write(path, Bytes(b.begin(), b.begin() + static_cast<long>(n))); };
+  keep(packets / "hello", net::Encode(net::Hello{net::kProtocolVersion, net::Name::From("Zo\xC3\xAB")}, b));
+  keep(packets / "welcome", net::Encode(net::Welcome{net::Role::Spectator}, b));
+  keep(packets / "refuse", net::Encode(net::Refuse{net::RefuseReason::OtherVersion, 1}, b));
+  keep(packets / "input", net::Encode(net::Input{7, net::kKeyUp | net::kKeyBoost}, b));
+  net::Snapshot s;
+  s.screen = net::Screen::Match;
+  s.flags = net::kSnapCamIntro;
+  s.ballX = -2.5f;
+  s.camEyeZ = -4.0f;
+  s.clock = 12;
+  keep(packets / "snapshot", net::Encode(s, b));
+  net::ScreenChange c;
+  c.screen = net::Screen::Match;
+  c.musicTrack = 3;
+  c.rightArt = c.leftArt = c.ballArt = 2;
+  c.rightName = net::Name::From("ALICE");
+  c.leftName = net::Name::From("BOB");
+  keep(packets / "screen", net::Encode(c, b));
+  keep(packets / "names", net::Encode(net::Names{net::Name::From("A"), net::Name::From("B")}, b));
+  keep(packets / "goal", net::Encode(net::Goal{1, 2}, b));
+
+  const fs::path path = replays / "match.vrp";
+  net::ReplayWriter w;
+  std::string error;
+  if (!w.Open(path.string(), error)) Die(error);
+  w.Write(0, net::Channel::Reliable, b.data(), net::Encode(c, b));
+  for (uint32_t i = 0; i < 4; ++i) {
+    s.tick = i * 17;
+    s.ballX += 0.1f;
+    w.Write(i * 17, net::Channel::Sequenced, b.data(), net::Encode(s, b));
+  }
+  w.Write(70, net::Channel::Reliable, b.data(), net::Encode(net::Goal{1, 0}, b));
+  if (!w.Close(error)) Die(error);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 3) Die("usage: vantor_fuzz_seeds <build folder with the data> <output folder>");
   const fs::path data = argv[1], out = argv[2];
-  for (const char* target : {"texture", "sound", "mesh", "mapping", "settings"}) {
+  for (const char* target : {"texture", "sound", "mesh", "mapping", "settings", "packet", "replay"}) {
     fs::remove_all(out / target);
     fs::create_directories(out / target);
   }
@@ -483,5 +525,6 @@ int main(int argc, char** argv) {
   MeshSeeds(data, out / "mesh");
   MappingSeeds(out / "mapping");
   SettingsSeeds(out / "settings");
+  NetSeeds(out / "packet", out / "replay");
   return 0;
 }

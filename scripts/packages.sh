@@ -6,7 +6,7 @@
 vantor_runtime_packages=(
   pkg-config libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev libsdl2-mixer-dev libassimp-dev
   libfontconfig-dev fonts-comic-neue fonts-blankenburg fonts-dejavu-core
-  libgl-dev libgl1-mesa-dri libegl-dev libx11-dev libcli11-dev libinih-dev
+  libgl-dev libgl1-mesa-dri libegl-dev libx11-dev libcli11-dev libinih-dev libenet-dev
 )
 vantor_test_packages=(libgtest-dev xvfb xauth xdotool openbox wmctrl x11-utils imagemagick libgdk-pixbuf2.0-bin clang)
 vantor_bench_packages=(libbenchmark-dev)

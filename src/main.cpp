@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/Form1.h"
+#include "app/netplay.h"
 #include "app/options.h"
 #include "app/settings.h"
 #include "platform/app_path.h"
@@ -18,6 +19,17 @@ int main(int argc, char** argv) {
   app::SettingsStore settings(app::SettingsPath(), std::cerr);
   plat::Preferences running = app::WithOptions(settings.saved().preferences, line.options);
 
+  // A network match: the joining player's name is --name, or the last name they played under.
+  std::string error;
+  const app::Settings& saved = settings.saved();
+  const std::string& lastName = saved.rightName.empty() ? saved.leftName : saved.rightName;
+  std::unique_ptr<NetPlay> net =
+      StartNetwork(line.options, line.options.name.empty() ? lastName : line.options.name, error);
+  if (!error.empty()) {
+    std::fprintf(stderr, "vantor: %s\n", error.c_str());
+    return 1;
+  }
+
   std::unique_ptr<plat::Platform> platform = plat::CreateSdlPlatform(argv[0]);
   if (!platform) return 1;
   platform->SetPreferences(running);
@@ -30,12 +42,13 @@ int main(int argc, char** argv) {
   int code = 0;
   {
     auto form = std::make_unique<Form1>(*platform);
+    form->net = net.get();
     form->leftNameEntry = settings.saved().leftName;
     form->rightNameEntry = settings.saved().rightName;
     form->onNamesChosen = [&settings, &f = *form] {
       settings.Update([&](app::Settings& s) {
         s.rightName = f.rightNameEntry;
-        if (!f.onePlayer) s.leftName = f.leftNameEntry;  // the computer's row is no name
+        if (!f.onePlayer && !f.net) s.leftName = f.leftNameEntry;  // the computer's row, or the remote player's
       });
     };
     try {
@@ -51,6 +64,10 @@ int main(int argc, char** argv) {
       platform->MessageBox(e.what(), "VANTOR!", plat::MB_ICONERROR);
       code = 1;
     }
+  }
+  if (net && !net->FinishRecording(error)) {
+    std::fprintf(stderr, "vantor: %s\n", error.c_str());
+    if (code == 0) code = 1;
   }
   return code;
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "app/netplay.h"
 #include "app/pad_layouts.h"
 
 using namespace plat;
@@ -29,20 +30,27 @@ void Form1::Startup() {
   deviceReady = D.intialise(platform, platform.WindowHandle(), true);
   if (FPS_Current == 0) FPS_Current = 50;
   if (!deviceReady) return;
+  if (net != nullptr) net->Started(*this);
   screenState = "FRMLOGO";
   frmlogo_load();
 }
 
 void Form1::Form_Load() {
   Startup();
-  while (deviceReady) Pass();
+  while (deviceReady) {
+    if (net != nullptr) {
+      net->Pass(*this);
+    } else {
+      Pass();
+    }
+  }
   // The device never came up: release what was made and end.
   D.D3Ddevice.reset();
   D.d3dx.reset();
   End(1);
 }
 
-void Form1::Pass() {
+bool Form1::DeviceReady() {
   const HRESULT r = D.D3Ddevice->TestCooperativeLevel();
   if (r == D3DERR_DEVICENOTRESET) {
     mainText.Destroy();
@@ -52,8 +60,13 @@ void Form1::Pass() {
     if (screenState.empty()) paused = true;
     DoEvents();
     mainText.Reload(*D.D3Ddevice, *D.d3dx);
-    return;
+    return false;
   }
+  return true;
+}
+
+void Form1::Pass() {
+  if (!DeviceReady()) return;
 
   const std::string state = screenState;
   platform.SetPadLayout(state.empty() ? pads::kMatch : pads::kMenus);
@@ -94,6 +107,7 @@ void Form1::DoEvents() {
     textInputOn_ = wantText;
     platform.EnableTextInput(wantText);
   }
+  if (viewOnly) return;
   const uint32_t now = Now();
   if (Timer1.Due(now)) Timer1_Timer();
   if (Timer2.Due(now)) Timer2_Timer();

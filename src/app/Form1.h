@@ -22,6 +22,8 @@
 #include "world/cMadrab.h"
 #include "world/cTable.h"
 
+class NetPlay;
+
 class Form1 {
  public:
   explicit Form1(plat::Platform& platform);
@@ -42,6 +44,10 @@ class Form1 {
   double matchClock = 0;
   bool paused = false;
   cText mainText;
+  // A match between two machines (app/netplay.h); none when playing alone.
+  NetPlay* net = nullptr;
+  // This machine only shows what another one runs: drawing changes nothing, timers stand still.
+  bool viewOnly = false;
 
   plat::Timer Timer1{3000}, Timer2{2000}, Timer3{2000}, Timer4{5000}, Timer5{40}, Timer6{200};
   plat::TextBox Text1;
@@ -51,6 +57,8 @@ class Form1 {
   void Form_Load();
   void Startup();  // Form_Load's steps before the frame loop
   void Pass();     // one pass of the frame loop
+  // Step 1-3 of a pass: false (after yielding) while the device is lost.
+  bool DeviceReady();
   void DoEvents();  // the yield: window events, typed characters, due timers
   [[noreturn]] void End(int code = 0);
   static plat::D3DCOLORVALUE MakeColor(int32_t A, int32_t R, int32_t G, int32_t B);
@@ -98,6 +106,8 @@ class Form1 {
   void Game_render();
   void Render();
   void Check_Keys();
+  // Q in a match, and a network match whose other player is gone: back to the player count.
+  void LeaveMatch();
   void Checkcoll();
   void DO_AI_beginner();
   void DO_AI_inter();

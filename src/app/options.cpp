@@ -19,6 +19,23 @@ void DeclareOptions(CLI::App& cli, Options& o) {
   cli.add_option("--data", o.dataDir, "The folder holding the game's data folders (Textures, Sounds, ...)")
       ->type_name("DIR")
       ->check(CLI::ExistingDirectory.description(""));
+
+  CLI::Option* host = cli.add_option("--host", o.port, "Host a network match: wait for a player on UDP port PORT (27960)")
+                          ->expected(0, 1)
+                          ->type_name("[PORT]")
+                          ->check(CLI::Range(1, 65535).description(""));
+  CLI::Option* join =
+      cli.add_option("--join", o.join, "Join the network match hosted on HOST (a name or an IPv4 address)")
+          ->type_name("HOST[:PORT]");
+  cli.add_option("--name", o.name, "Your name in a network match (16 characters at most)")->type_name("NAME");
+  cli.add_option("--record", o.record, "Write the network matches you host to FILE as a replay")
+      ->needs(host)
+      ->type_name("FILE");
+  CLI::Option* replay = cli.add_option("--replay", o.replay, "Play the replay FILE (Esc pauses, Q leaves)")
+                            ->type_name("FILE")
+                            ->check(CLI::ExistingFile.description(""));
+  host->excludes(join)->excludes(replay);
+  join->excludes(replay);
 }
 
 // CLI11's messages on one line.
@@ -56,6 +73,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
     line.exitCode = 2;
     return line;
   }
+  line.options.host = cli.count("--host") > 0;
   if (!line.options.dataDir.empty()) {
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(line.options.dataDir, ec);

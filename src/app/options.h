@@ -2,6 +2,7 @@
 // added in two places: a field here and its declaration in DeclareOptions (options.cpp).
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 
@@ -15,6 +16,16 @@ struct Options {
   // --data DIR: the folder holding the data folders (Textures, Sounds, ...); empty: the
   // executable's own folder.
   std::string dataDir;
+
+  // A match over the network, or a replay of one.
+  bool host = false;    // --host [PORT]: wait for a player
+  uint16_t port = 0;    // its PORT; 0: the game's own port
+  std::string join;     // --join HOST[:PORT]
+  std::string name;     // --name: the joining player's; empty: the last name in the settings
+  std::string record;   // --record FILE (host)
+  std::string replay;   // --replay FILE
+
+  bool network() const { return host || !join.empty() || !replay.empty(); }
 };
 
 struct CommandLine {

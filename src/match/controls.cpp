@@ -1,6 +1,7 @@
 // The players' keys in a match: F10, Q, Esc, the arrow keys for the right racket, W, A,
 // S, D for the left one, and the shift keys' speed toggle.
 #include "app/Form1.h"
+#include "app/netplay.h"
 
 using namespace plat;
 
@@ -19,23 +20,25 @@ void ToggleBoost(cMadrab& racket, bool& latch) {
 
 }  // namespace
 
+void Form1::LeaveMatch() {
+  EnableTimer(Timer4, false);
+  paused = false;
+  leftNameEntry.clear();
+  RName.clear();
+  LName.clear();
+  rightNameEntry.clear();
+  if (musicBuffer) musicBuffer->Stop();
+  frmSingle_Multi_load();
+  screenState = "FRMSINGLE_MULTI";
+}
+
 void Form1::Check_Keys() {
   auto down = [this](uint8_t key) { return keyState[key] != 0; };
 
   D.Keyboard->GetDeviceStateKeyboard(keyState.data());
   if (down(DIK_F10)) End(0);
 
-  if (down(DIK_Q)) {
-    EnableTimer(Timer4, false);
-    paused = false;
-    leftNameEntry.clear();
-    RName.clear();
-    LName.clear();
-    rightNameEntry.clear();
-    if (musicBuffer) musicBuffer->Stop();
-    frmSingle_Multi_load();
-    screenState = "FRMSINGLE_MULTI";
-  }
+  if (down(DIK_Q)) LeaveMatch();
 
   if (down(DIK_ESCAPE) && !escLatch) {
     if (paused) {
@@ -76,6 +79,7 @@ void Form1::Check_Keys() {
   // The left racket: its keys move it only in a two-player match, but its limits are
   // kept in both, as the permissions the computer obeys.
   D.Keyboard->GetDeviceStateKeyboard(keyState.data());
+  if (net != nullptr) net->LeftKeys(keyState);  // a network match: the joining player's keys
   cMadrab& l = lRacket;
   if ((l.cposx <= 4 || l.cposz >= -2.5) && l.cposz >= -3) {
     if (!onePlayer && down(DIK_W)) l.fMove(fps, 0, -1);

@@ -76,7 +76,7 @@ void Form1::Render() {
   D3DXPlaneFromPoints(&tablePlane, &p1, &p2, &p3);
 
   device.Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-  if (!cam_inter) Check_Keys();
+  if (!cam_inter && !viewOnly) Check_Keys();
 
   device.SetRenderState(D3DRS_AMBIENT, D3DColorXRGB(2, 2, 2));
   device.SetRenderState(D3DRS_ZENABLE, 1);
@@ -88,7 +88,7 @@ void Form1::Render() {
     const D3DXVECTOR3 eye = MakeVector(0.39f, static_cast<float>(camEyeY), static_cast<float>(camEyeZ));
     const D3DXVECTOR3 at = MakeVector(0, static_cast<float>(camAtY), static_cast<float>(camAtZ));
     D3DXMatrixLookAtLH(&viewMatrix, &eye, &at, &up);
-    if (!serveWait) {
+    if (!serveWait && !viewOnly) {
       camEyeY += 0.151785714285713;
       camEyeZ += 0.25;
       camAtY -= 0.0440476190476191;
@@ -104,7 +104,7 @@ void Form1::Render() {
   // The point light fades out during the fly-in; the spot light lights the play.
   const D3DXVECTOR3 lamp = MakeVector(0, 5, 0);
   pointLight.ind = 0;
-  if (!serveWait) lightFade -= 21.42857142857142;
+  if (!serveWait && !viewOnly) lightFade -= 21.42857142857142;
   pointLight.setPointLight(lamp, 0, 255, 255, 255, 100.0, -lightFade, device);
   if (cam_inter) {
     pointLight.EN(true, device);
@@ -180,8 +180,8 @@ void Form1::Render() {
   device.EndScene();
   device.Present();
 
-  // The end of the match.
-  if (matchClock >= 180) {
+  // The end of the match (on a machine that only shows it, the host says when).
+  if (matchClock >= 180 && !viewOnly) {
     if (musicBuffer) musicBuffer->Stop();
     screenState = "FRM_AFTER";
     Frm_After_load();

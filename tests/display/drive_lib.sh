@@ -97,6 +97,11 @@ level_focus() {
 }
 is_count_screen() { [ "$(count_focus "$1")" != 0 ]; }
 
+# ink_count FILE WxH+X+Y: how many near-white pixels the region holds.
+ink_count() {
+  convert "$1" -crop "$2" +repage -fx "r>0.7&&g>0.7&&b>0.7?1:0" -format "%[fx:int(mean*w*h+0.5)]" info:
+}
+
 # ---- Driving it -------------------------------------------------------------------------
 
 # hold KEY [SECONDS]: the menus read the keyboard's state, so a key is held, not tapped.

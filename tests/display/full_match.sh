@@ -24,11 +24,6 @@ drive_started=$SECONDS
 # ink FILE WxH+X+Y OUT: the region's near-white pixels (text) as a black and white picture.
 ink() { convert "$1" -crop "$2" +repage -fx "r>0.7&&g>0.7&&b>0.7?1:0" -type bilevel "$3"; }
 
-# ink_count FILE WxH+X+Y: how many near-white pixels the region holds.
-ink_count() {
-  convert "$1" -crop "$2" +repage -fx "r>0.7&&g>0.7&&b>0.7?1:0" -format "%[fx:int(mean*w*h+0.5)]" info:
-}
-
 # ink_box FILE WxH+X+Y: the bounding box of the region's text, as "W H X Y" in screen
 # coordinates, or nothing when the region holds no text.
 ink_box() {

@@ -294,6 +294,10 @@ TEST(CommandLine, BadOptionsEndWithOneLineAndCodeTwo) {
            {"--data", "/no/such/folder"},
            {"--windowed", "--fullscreen"},
            {"--mute=perhaps"},
+           {"--host", "0"},
+           {"--host", "70000"},
+           {"--host", "--join", "a"},
+           {"--record", "m.vrp"},  // only a host records
        }) {
     const Parsed r = Parse(args);
     EXPECT_EQ(r.line.exitCode, 2) << args[0];
@@ -310,12 +314,26 @@ TEST(CommandLine, OptionsAreRead) {
   EXPECT_EQ(none.line.exitCode, -1);
   EXPECT_FALSE(none.line.options.windowed || none.line.options.fullscreen || none.line.options.mute);
   EXPECT_EQ(none.line.options.dataDir, "");
+  EXPECT_FALSE(none.line.options.network());
   const std::string data = tmp.Path("");
   const Parsed some = Parse({"--windowed", "--mute", "--data", data.c_str()});
   EXPECT_EQ(some.line.exitCode, -1);
   EXPECT_TRUE(some.line.options.windowed);
   EXPECT_TRUE(some.line.options.mute);
   EXPECT_EQ(some.line.options.dataDir, data);
+
+  const Parsed host = Parse({"--host", "--record", "m.vrp"});
+  EXPECT_TRUE(host.line.options.host);
+  EXPECT_EQ(host.line.options.port, 0);  // the game's own port
+  EXPECT_EQ(host.line.options.record, "m.vrp");
+  const Parsed port = Parse({"--host", "4000"});
+  EXPECT_TRUE(port.line.options.host);
+  EXPECT_EQ(port.line.options.port, 4000);
+  const Parsed join = Parse({"--join", "example.org:4000", "--name", "Bob"});
+  EXPECT_FALSE(join.line.options.host);
+  EXPECT_TRUE(join.line.options.network());
+  EXPECT_EQ(join.line.options.join, "example.org:4000");
+  EXPECT_EQ(join.line.options.name, "Bob");
 }
 
 }  // namespace

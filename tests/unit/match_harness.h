@@ -118,10 +118,12 @@ struct MatchOptions {
 // A Form1 started on the test face, ready to start matches.
 class Rig {
  public:
-  explicit Rig(const std::string& folder = DataFolder()) {
+  // `net` takes the Form1 into a network match (app/netplay.h) from its start.
+  explicit Rig(const std::string& folder = DataFolder(), NetPlay* net = nullptr) {
     platform.appFolder = folder;
     plat::SetAppPath(folder);
     form = std::make_unique<Form1>(platform);
+    form->net = net;
     form->Startup();
   }
 

@@ -17,8 +17,15 @@ constexpr uint64_t kPieceBytes = 64 << 10;
 constexpr uint64_t kLongestFormat = 4096;
 
 uint32_t Le32(const Uint8* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
-void PutLe32(Uint8* out, uint64_t v) {
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<Uint8>(v >> (8 * i));
+void PutLe32(std::vector<Uint8>& out, uint64_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<Uint8>(v >> (8 * i)));
+}
+
+// Four bytes of a tag or of a little-endian length, at `at`; returns what follows them.
+Uint8* Put(Uint8* at, const char (&tag)[5]) { return static_cast<Uint8*>(std::memcpy(at, tag, 4)) + 4; }
+Uint8* Put(Uint8* at, uint64_t v) {
+  for (int i = 0; i < 4; ++i) *at++ = static_cast<Uint8>(v >> (8 * i));
+  return at;
 }
 
 }  // namespace
@@ -99,9 +106,9 @@ void WavReader::findChunks() {
     if (std::memcmp(chunk, "fmt ", 4) == 0 && format_.empty()) {
       if (length < 16 || length > kLongestFormat)
         throw LoadError(name_, "a format chunk of " + std::to_string(length) + " bytes");
+      format_.assign(chunk, chunk + 4);
+      PutLe32(format_, length);
       format_.resize(8 + length);
-      std::memcpy(format_.data(), chunk, 4);
-      PutLe32(format_.data() + 4, length);
       if (SDL_RWread(file_, format_.data() + 8, length, 1) != 1) throw LoadError(name_, "cannot read file");
     } else if (std::memcmp(chunk, "data", 4) == 0) {
       if (format_.empty()) throw LoadError(name_, "sound data before its format chunk");
@@ -119,16 +126,12 @@ void WavReader::findChunks() {
 }
 
 void WavReader::decode(uint64_t offset, uint64_t length, std::vector<Uint8>& out) {
-  // RIFF header, the format chunk as the file has it, the data chunk's header, the data.
+  // A whole WAV file of the piece: the RIFF header, the format chunk as read, the data chunk.
   const size_t header = 12 + format_.size() + 8;
   piece_.resize(header + length);
-  Uint8* p = piece_.data();
-  std::memcpy(p, "RIFF", 4);
-  PutLe32(p + 4, 4 + format_.size() + 8 + length);
-  std::memcpy(p + 8, "WAVE", 4);
-  std::memcpy(p + 12, format_.data(), format_.size());
-  std::memcpy(p + 12 + format_.size(), "data", 4);
-  PutLe32(p + 16 + format_.size(), length);
+  Uint8* at = Put(Put(Put(piece_.data(), "RIFF"), 4 + format_.size() + 8 + length), "WAVE");
+  at = std::copy(format_.begin(), format_.end(), at);
+  Put(Put(at, "data"), length);
   if (length > 0 && (SDL_RWseek(file_, static_cast<Sint64>(dataOffset_ + offset), RW_SEEK_SET) < 0 ||
                      SDL_RWread(file_, piece_.data() + header, length, 1) != 1))
     throw LoadError(name_, "cannot read file");
