@@ -4,7 +4,7 @@
 #   xvfb-run -a -s "-screen 0 800x600x24" match_picture OUTDIR
 function(vantor_picture_program name timeout)
   add_executable(${name} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/${name}.cpp)
-  target_link_libraries(${name} PRIVATE vantor_game vantor_platform_sdl)
+  target_link_libraries(${name} PRIVATE vantor_game vantor_platform_sdl vantor_late_libraries)
   add_dependencies(${name} vantor_data)
   add_test(NAME display.${name}
     COMMAND ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/with_display.sh $<TARGET_FILE:${name}> ${CMAKE_CURRENT_BINARY_DIR})

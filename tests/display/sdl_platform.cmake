@@ -16,7 +16,7 @@ set(VANTOR_SDL_TEST_SOURCES
   ${VANTOR_DISPLAY_DIR}/sdl_controllers_test.cpp
   ${VANTOR_DISPLAY_DIR}/sdl_background_test.cpp)
 add_executable(vantor_sdl_tests ${VANTOR_SDL_TEST_SOURCES})
-target_link_libraries(vantor_sdl_tests PRIVATE vantor_platform_sdl GTest::gtest_main)
+target_link_libraries(vantor_sdl_tests PRIVATE vantor_platform_sdl vantor_late_libraries GTest::gtest_main)
 # Listed from the sources (gtest_discover_tests would split the environment list).
 gtest_add_tests(TARGET vantor_sdl_tests SOURCES ${VANTOR_SDL_TEST_SOURCES} TEST_LIST VANTOR_SDL_TESTS)
 set_tests_properties(${VANTOR_SDL_TESTS} PROPERTIES LABELS unit
@@ -24,7 +24,7 @@ set_tests_properties(${VANTOR_SDL_TESTS} PROPERTIES LABELS unit
 
 add_library(vantor_picture_scene STATIC ${VANTOR_DISPLAY_DIR}/picture_scene.cpp)
 target_include_directories(vantor_picture_scene PUBLIC ${VANTOR_DISPLAY_DIR})
-target_link_libraries(vantor_picture_scene PUBLIC vantor_platform_sdl)
+target_link_libraries(vantor_picture_scene PUBLIC vantor_platform_sdl vantor_late_libraries)
 
 add_executable(gl_picture ${VANTOR_DISPLAY_DIR}/gl_picture.cpp)
 target_link_libraries(gl_picture PRIVATE vantor_picture_scene)

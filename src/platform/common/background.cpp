@@ -2,10 +2,12 @@
 
 #include <SDL.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace plat {
 
@@ -72,9 +74,47 @@ Worker& TheWorker() {
   return worker;
 }
 
+// What waits for the first frame.
+struct FirstFrame {
+  std::mutex mutex;
+  std::atomic<bool> shown = false;
+  std::vector<std::function<void()>> waiting;
+};
+
+FirstFrame& TheFirstFrame() {
+  static FirstFrame first;
+  return first;
+}
+
 }  // namespace
 
-std::shared_future<void> RunInBackground(std::function<void()> work) { return TheWorker().Run(std::move(work)); }
+void AfterFirstFrame(std::function<void()> start) {
+  FirstFrame& first = TheFirstFrame();
+  {
+    std::lock_guard lock(first.mutex);
+    if (!first.shown) {
+      first.waiting.push_back(std::move(start));
+      return;
+    }
+  }
+  start();
+}
+
+void FramePresented() {
+  FirstFrame& first = TheFirstFrame();
+  if (first.shown.load(std::memory_order_relaxed)) return;  // every later frame: one load
+  std::vector<std::function<void()>> waiting;
+  {
+    std::lock_guard lock(first.mutex);
+    first.shown = true;
+    waiting.swap(first.waiting);
+  }
+  for (auto& start : waiting) start();
+}
+
+std::shared_future<void> RunInBackground(std::function<void()> work) {
+  return TheWorker().Run(std::move(work));
+}
 
 void WaitForBackgroundWork() { TheWorker().WaitIdle(); }
 

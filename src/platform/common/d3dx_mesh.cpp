@@ -1,22 +1,25 @@
 // X meshes through Assimp, brought to what D3DX's loader hands back: one mesh in the file's
 // own coordinates, 32-byte position-normal-texture vertices, one subset per material.
+#include <assimp/cimport.h>
 #include <assimp/material.h>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <assimp/Importer.hpp>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
+#include "platform/common/late_library.h"
 #include "platform/common/x_text_check.h"
 #include "platform/d3dx8.h"
 
@@ -72,6 +75,48 @@ Vertex3D ToVertex(const aiMesh& mesh, unsigned index, const aiMatrix4x4& transfo
   return Vertex3D{p.x, p.y, p.z, n.x, n.y, n.z, tu, tv};
 }
 
+// Assimp's C functions, found in the library the first time a mesh is loaded.
+struct AssimpFunctions {
+  decltype(&::aiImportFile) ImportFile = Find<decltype(::aiImportFile)>("aiImportFile");
+  decltype(&::aiReleaseImport) ReleaseImport = Find<decltype(::aiReleaseImport)>("aiReleaseImport");
+  decltype(&::aiGetErrorString) GetErrorString = Find<decltype(::aiGetErrorString)>("aiGetErrorString");
+  decltype(&::aiGetMaterialColor) GetMaterialColor =
+      Find<decltype(::aiGetMaterialColor)>("aiGetMaterialColor");
+  decltype(&::aiGetMaterialFloatArray) GetMaterialFloatArray =
+      Find<decltype(::aiGetMaterialFloatArray)>("aiGetMaterialFloatArray");
+  decltype(&::aiGetMaterialTexture) GetMaterialTexture =
+      Find<decltype(::aiGetMaterialTexture)>("aiGetMaterialTexture");
+
+ private:
+  template <class F>
+  static F* Find(const char* name) {
+    return AssimpLibrary().Get<F>(name);
+  }
+};
+
+const AssimpFunctions& Ai() {
+  static const AssimpFunctions functions;
+  return functions;
+}
+
+// A colour of the material; `out` keeps its value when the material has none.
+template <class Color>
+void GetColor(const aiMaterial& m, const char* key, unsigned type, unsigned index, Color& out) {
+  aiColor4D c;
+  if (Ai().GetMaterialColor(&m, key, type, index, &c) == AI_SUCCESS) {
+    if constexpr (std::is_same_v<Color, aiColor4D>) {
+      out = c;
+    } else {
+      out = aiColor3D(c.r, c.g, c.b);
+    }
+  }
+}
+
+bool GetTexture(const aiMaterial& m, aiTextureType type, aiString& name) {
+  return Ai().GetMaterialTexture(&m, type, 0, &name, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr) ==
+         AI_SUCCESS;
+}
+
 D3DCOLORVALUE Rgb(const aiColor3D& c, float a) { return D3DCOLORVALUE{c.r, c.g, c.b, a}; }
 
 // As D3DX fills it from an X file's Material: faceColor (RGBA) is the diffuse colour, power the
@@ -80,26 +125,26 @@ D3DCOLORVALUE Rgb(const aiColor3D& c, float a) { return D3DCOLORVALUE{c.r, c.g, 
 D3DXMATERIAL ToMaterial(const aiMaterial& m) {
   D3DXMATERIAL out{};
   aiColor4D diffuse(0, 0, 0, 1);
-  m.Get(AI_MATKEY_COLOR_DIFFUSE, diffuse);
+  GetColor(m, AI_MATKEY_COLOR_DIFFUSE, diffuse);
   out.MatD3D.Diffuse = D3DCOLORVALUE{diffuse.r, diffuse.g, diffuse.b, diffuse.a};
   out.MatD3D.Ambient = D3DCOLORVALUE{0, 0, 0, 1};
   aiColor3D specular(0, 0, 0), emissive(0, 0, 0);
-  m.Get(AI_MATKEY_COLOR_SPECULAR, specular);
-  m.Get(AI_MATKEY_COLOR_EMISSIVE, emissive);
+  GetColor(m, AI_MATKEY_COLOR_SPECULAR, specular);
+  GetColor(m, AI_MATKEY_COLOR_EMISSIVE, emissive);
   out.MatD3D.Specular = Rgb(specular, 1);
   out.MatD3D.Emissive = Rgb(emissive, 1);
   float power = 0;
-  m.Get(AI_MATKEY_SHININESS, power);
+  Ai().GetMaterialFloatArray(&m, AI_MATKEY_SHININESS, &power, nullptr);
   out.MatD3D.Power = power;
 
   // The one TextureFilename of the material, as written. Assimp files it by what the name
   // suggests (diffuse unless it says bump, normal, ...), so look through every kind.
   aiString name;
-  if (m.GetTexture(aiTextureType_DIFFUSE, 0, &name) == AI_SUCCESS) {
+  if (GetTexture(m, aiTextureType_DIFFUSE, name)) {
     out.pTextureFilename = name.C_Str();
   } else {
     for (int t = aiTextureType_NONE + 1; t <= aiTextureType_UNKNOWN; ++t) {
-      if (m.GetTexture(static_cast<aiTextureType>(t), 0, &name) == AI_SUCCESS) {
+      if (GetTexture(m, static_cast<aiTextureType>(t), name)) {
         out.pTextureFilename = name.C_Str();
         break;
       }
@@ -132,9 +177,10 @@ std::unique_ptr<ID3DXMesh> D3DX8::LoadMeshFromX(const std::string& path, DWORD /
   // Assimp turns X files right-handed; converting back to left-handed gives the file's own
   // positions, normals, texture coordinates, winding and frame transforms, one vertex per
   // face corner. Shared vertices are rebuilt below.
-  Assimp::Importer importer;
-  const aiScene* scene = importer.ReadFile(file, aiProcess_ConvertToLeftHanded);
-  if (scene == nullptr) throw LoadError(file, std::string("cannot read mesh: ") + importer.GetErrorString());
+  const AssimpFunctions& ai = Ai();
+  const std::unique_ptr<const aiScene, decltype(ai.ReleaseImport)> scene(
+      ai.ImportFile(file.c_str(), aiProcess_ConvertToLeftHanded), ai.ReleaseImport);
+  if (scene == nullptr) throw LoadError(file, std::string("cannot read mesh: ") + ai.GetErrorString());
   if ((scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE) != 0 || scene->mRootNode == nullptr ||
       scene->mNumMeshes == 0) {
     throw LoadError(file, "no mesh in file");

@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/common/late_library.h"
 #include "platform/common/tga_reader.h"
 #include "platform/d3dx8.h"
 
@@ -21,7 +22,7 @@ namespace {
 struct CachedImage {
   int64_t size = 0;
   int64_t mtime = 0;
-  std::weak_ptr<const DecodedImage> image;  // dropped once uploaded, unless still used
+  std::weak_ptr<const DecodedImage> image;   // dropped once uploaded, unless still used
   std::shared_ptr<const DecodedImage> kept;  // with KeepDecodedPictures
 };
 
@@ -48,7 +49,8 @@ std::shared_ptr<DecodedImage> Decode(SDL_RWops* rw, const std::string& name) {
     const Sint64 size = SDL_RWsize(rw);
     if (size > kLargestTga) {
       SDL_RWclose(rw);
-      throw LoadError(name, "cannot decode TGA picture: " + std::to_string(size) + " bytes is too large a file");
+      throw LoadError(name,
+                      "cannot decode TGA picture: " + std::to_string(size) + " bytes is too large a file");
     }
     std::vector<uint8_t> bytes(static_cast<size_t>(std::max<Sint64>(size, 0)));
     const bool read = size >= 0 && (bytes.empty() || SDL_RWread(rw, bytes.data(), bytes.size(), 1) == 1);
@@ -57,8 +59,9 @@ std::shared_ptr<DecodedImage> Decode(SDL_RWops* rw, const std::string& name) {
     return std::make_shared<DecodedImage>(ReadTga(bytes.data(), bytes.size(), name));
   }
   // Other formats (a mesh's own textures may be PNG, say) through SDL2_image.
-  SDL_Surface* loaded = IMG_Load_RW(rw, 1);
-  if (loaded == nullptr) throw LoadError(name, std::string("cannot decode image: ") + IMG_GetError());
+  static auto* const load = ImageLibrary().Get<decltype(::IMG_Load_RW)>("IMG_Load_RW");
+  SDL_Surface* loaded = load(rw, 1);
+  if (loaded == nullptr) throw LoadError(name, std::string("cannot decode image: ") + SDL_GetError());
   SDL_Surface* argb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0);
   SDL_FreeSurface(loaded);
   if (argb == nullptr) throw LoadError(name, std::string("cannot convert image: ") + SDL_GetError());
@@ -173,8 +176,9 @@ TexturePtr D3DX8::CreateTextureFromFile(Device& device, const std::string& path)
 }
 
 TexturePtr D3DX8::MakeTextureFromFile(Device& device, const std::string& path, int32_t width, int32_t height,
-                                      int32_t mipLevels, DWORD /*usage*/, D3DFORMAT /*format*/, DWORD /*pool*/,
-                                      DWORD /*filter*/, DWORD /*mipFilter*/, D3DCOLOR colorKey) {
+                                      int32_t mipLevels, DWORD /*usage*/, D3DFORMAT /*format*/,
+                                      DWORD /*pool*/, DWORD /*filter*/, DWORD /*mipFilter*/,
+                                      D3DCOLOR colorKey) {
   const std::string file = NormalizePath(path);
   auto decoded = DecodeFile(file);
   const int w = width > 0 ? width : decoded->width;

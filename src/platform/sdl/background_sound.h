@@ -11,7 +11,8 @@
 
 namespace plat::sdl {
 
-// The device `open` makes, made on the background thread. Its first buffer waits for it; the
+// The device `open` makes, made on the background thread once the first frame is shown (or
+// when the first buffer is made, if that comes first). Its first buffer waits for it; the
 // cooperative level, which the mixer has no use for, is answered at once.
 std::unique_ptr<SoundDevice> openSoundDeviceInBackground(std::function<std::unique_ptr<SoundDevice>()> open);
 

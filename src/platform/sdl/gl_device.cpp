@@ -7,6 +7,7 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/background.h"
 #include "platform/sdl/drawable_size.h"
 #include "platform/sdl/font_finder.h"
 #include "platform/sdl/mipmaps.h"
@@ -323,6 +324,7 @@ HRESULT GlDevice::Present() {
   // the renderer's queue, and the memory it holds, grows with every frame.
   glFlush();
   SDL_GL_SwapWindow(window_->window);
+  FramePresented();
   if (vsync_ && !pacing_ && checkedPresents_ < kVsyncCheckFrames) {
     // A driver may accept a swap interval and still not wait: check the first frames.
     const int64_t now = nowMicros();

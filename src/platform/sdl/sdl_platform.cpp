@@ -11,6 +11,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "platform/background.h"
+#include "platform/common/late_library.h"
 #include "platform/platform.h"
 #include "platform/sdl/background_sound.h"
 #include "platform/sdl/drawable_size.h"
@@ -79,6 +81,16 @@ class SdlPlatform : public Platform {
       std::fprintf(stderr, "vantor: SDL_Init: %s\n", SDL_GetError());
     }
     sdl::loadFontConfigInBackground();  // the first frame's text waits for it, if at all
+    // Assimp (and its own libraries) for the first match's meshes, once the first frame is
+    // shown; a library that cannot be loaded is reported when a mesh asks for it.
+    AfterFirstFrame([] {
+      RunInBackground([] {
+        try {
+          AssimpLibrary().Open();
+        } catch (const LoadError&) {
+        }
+      });
+    });
     // Large buffers (decoded pictures and sounds, while they are loaded) are mapped on their
     // own and given back when freed. By default the allocator raises this threshold to the
     // largest buffer freed so far, and later ones stay in its heap once freed: 3 to 4 MiB
@@ -363,7 +375,9 @@ class SdlPlatform : public Platform {
     sizeChangedAt_ = std::max<uint32_t>(SDL_GetTicks(), 1);
   }
 
-  void refreshDrawableSize() { sdl::drawableSize(state_.window, &state_.drawableWidth, &state_.drawableHeight); }
+  void refreshDrawableSize() {
+    sdl::drawableSize(state_.window, &state_.drawableWidth, &state_.drawableHeight);
+  }
 
   std::string folder_;
   WindowState state_;

@@ -2,7 +2,6 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
-
 #include <limits.h>
 
 #include <algorithm>
@@ -13,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/common/late_library.h"
 #include "platform/common/wav_reader.h"
 
 namespace plat::sdl {
@@ -27,6 +27,38 @@ constexpr int kFirstChannels = 16;
 // never the effects (2 s at most), which start many times a match and must cost nothing then.
 constexpr uint64_t kLongestChunkBytes = 1u << 20;
 
+// SDL2_mixer's functions, found in the library when the sound device opens (on the
+// background thread, after the first frame's libraries are loaded).
+struct MixerFunctions {
+  decltype(&::Mix_OpenAudio) OpenAudio = Find<decltype(::Mix_OpenAudio)>("Mix_OpenAudio");
+  decltype(&::Mix_CloseAudio) CloseAudio = Find<decltype(::Mix_CloseAudio)>("Mix_CloseAudio");
+  decltype(&::Mix_QuerySpec) QuerySpec = Find<decltype(::Mix_QuerySpec)>("Mix_QuerySpec");
+  decltype(&::Mix_AllocateChannels) AllocateChannels =
+      Find<decltype(::Mix_AllocateChannels)>("Mix_AllocateChannels");
+  decltype(&::Mix_QuickLoad_RAW) QuickLoad_RAW = Find<decltype(::Mix_QuickLoad_RAW)>("Mix_QuickLoad_RAW");
+  decltype(&::Mix_FreeChunk) FreeChunk = Find<decltype(::Mix_FreeChunk)>("Mix_FreeChunk");
+  decltype(&::Mix_HaltChannel) HaltChannel = Find<decltype(::Mix_HaltChannel)>("Mix_HaltChannel");
+  decltype(&::Mix_Pause) Pause = Find<decltype(::Mix_Pause)>("Mix_Pause");
+  decltype(&::Mix_Resume) Resume = Find<decltype(::Mix_Resume)>("Mix_Resume");
+  decltype(&::Mix_Paused) Paused = Find<decltype(::Mix_Paused)>("Mix_Paused");
+  decltype(&::Mix_Playing) Playing = Find<decltype(::Mix_Playing)>("Mix_Playing");
+  decltype(&::Mix_PlayChannelTimed) PlayChannelTimed =
+      Find<decltype(::Mix_PlayChannelTimed)>("Mix_PlayChannelTimed");
+  decltype(&::Mix_Volume) Volume = Find<decltype(::Mix_Volume)>("Mix_Volume");
+  decltype(&::Mix_RegisterEffect) RegisterEffect = Find<decltype(::Mix_RegisterEffect)>("Mix_RegisterEffect");
+
+ private:
+  template <class F>
+  static F* Find(const char* name) {
+    return MixerLibrary().Get<F>(name);
+  }
+};
+
+const MixerFunctions& Mix() {
+  static const MixerFunctions functions;
+  return functions;
+}
+
 // What a file holds once loaded: its decoded sound, or (a long track) the checked file that
 // each buffer reads again as it plays. Neither when the device is silent.
 struct Loaded {
@@ -38,28 +70,34 @@ struct Loaded {
 class Mixer {
  public:
   Mixer() {
+    try {
+      Mix();
+    } catch (const LoadError& e) {
+      std::fprintf(stderr, "vantor: sound is off: %s\n", e.what());
+      return;
+    }
     if (!openAudio()) {
-      std::fprintf(stderr, "vantor: no sound device (%s); trying the silent driver\n", Mix_GetError());
+      std::fprintf(stderr, "vantor: no sound device (%s); trying the silent driver\n", SDL_GetError());
       SDL_SetHint(SDL_HINT_AUDIODRIVER, "dummy");
       if (!openAudio()) {
-        std::fprintf(stderr, "vantor: sound is off: %s\n", Mix_GetError());
+        std::fprintf(stderr, "vantor: sound is off: %s\n", SDL_GetError());
         return;
       }
     }
     open_ = true;
     static Uint8 zeros[4096];
-    silence_ = Mix_QuickLoad_RAW(zeros, sizeof zeros);
-    channels_ = Mix_AllocateChannels(kFirstChannels);
+    silence_ = Mix().QuickLoad_RAW(zeros, sizeof zeros);
+    channels_ = Mix().AllocateChannels(kFirstChannels);
     for (int c = channels_ - 1; c >= 0; --c) free_.push_back(c);
   }
 
   ~Mixer() {
     if (open_) {
-      Mix_HaltChannel(-1);
+      Mix().HaltChannel(-1);
       for (auto& [path, loaded] : chunks_)
-        if (loaded.chunk) Mix_FreeChunk(loaded.chunk);
-      Mix_FreeChunk(silence_);
-      Mix_CloseAudio();
+        if (loaded.chunk) Mix().FreeChunk(loaded.chunk);
+      Mix().FreeChunk(silence_);
+      Mix().CloseAudio();
     }
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
   }
@@ -74,8 +112,9 @@ class Mixer {
     if (open_) {
       int rate = kRate, channels = 2;
       Uint16 format = MIX_DEFAULT_FORMAT;
-      Mix_QuerySpec(&rate, &format, &channels);
-      const uint64_t mixed = reader->frames() * static_cast<uint64_t>(rate) / static_cast<uint64_t>(reader->audio().freq) *
+      Mix().QuerySpec(&rate, &format, &channels);
+      const uint64_t mixed = reader->frames() * static_cast<uint64_t>(rate) /
+                             static_cast<uint64_t>(reader->audio().freq) *
                              static_cast<uint64_t>(SDL_AUDIO_BITSIZE(format) / 8 * channels);
       if (mixed > kLongestChunkBytes || reader->decodedBytes() > kLongestChunkBytes) {
         loaded.stream = std::move(reader);
@@ -92,28 +131,28 @@ class Mixer {
   int takeChannel() {
     if (!open_) return -1;
     if (free_.empty()) {
-      const int more = Mix_AllocateChannels(channels_ * 2);
+      const int more = Mix().AllocateChannels(channels_ * 2);
       for (int c = more - 1; c >= channels_; --c) free_.push_back(c);
       channels_ = more;
     }
     if (free_.empty()) return -1;
     const int c = free_.back();
     free_.pop_back();
-    Mix_Volume(c, MIX_MAX_VOLUME);
+    Mix().Volume(c, MIX_MAX_VOLUME);
     return c;
   }
 
   void giveBack(int channel) {
     if (channel < 0) return;
-    Mix_HaltChannel(channel);
-    Mix_Resume(channel);
+    Mix().HaltChannel(channel);
+    Mix().Resume(channel);
     free_.push_back(channel);
   }
 
  private:
   static bool openAudio() {
     if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-    if (Mix_OpenAudio(kRate, MIX_DEFAULT_FORMAT, 2, kChunkSamples) == 0) return true;
+    if (Mix().OpenAudio(kRate, MIX_DEFAULT_FORMAT, 2, kChunkSamples) == 0) return true;
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return false;
   }
@@ -130,11 +169,14 @@ class Mixer {
 class MixerBuffer : public SoundBuffer, private SoundLevels::Voice {
  public:
   MixerBuffer(std::shared_ptr<Mixer> mixer, const Loaded& loaded, std::shared_ptr<SoundLevels> levels)
-      : mixer_(std::move(mixer)), chunk_(loaded.chunk), channel_(mixer_->takeChannel()), levels_(std::move(levels)) {
+      : mixer_(std::move(mixer)),
+        chunk_(loaded.chunk),
+        channel_(mixer_->takeChannel()),
+        levels_(std::move(levels)) {
     if (loaded.stream && channel_ >= 0) {
       int rate = kRate, channels = 2;
       Uint16 format = MIX_DEFAULT_FORMAT;
-      Mix_QuerySpec(&rate, &format, &channels);
+      Mix().QuerySpec(&rate, &format, &channels);
       try {
         stream_ = std::make_unique<WavStream>(loaded.stream->Reopen(), rate, format, channels);
       } catch (...) {  // the file is gone since it was loaded
@@ -162,25 +204,25 @@ class MixerBuffer : public SoundBuffer, private SoundLevels::Voice {
       silentPlaying_ = looping;
       return D3D_OK;
     }
-    if (Mix_Playing(channel_) && !(stream_ && stream_->ended())) {
-      if (Mix_Paused(channel_)) Mix_Resume(channel_);
+    if (Mix().Playing(channel_) && !(stream_ && stream_->ended())) {
+      if (Mix().Paused(channel_)) Mix().Resume(channel_);
       return D3D_OK;
     }
     if (stream_) {
-      Mix_HaltChannel(channel_);  // which also takes the last play's effect off
+      Mix().HaltChannel(channel_);  // which also takes the last play's effect off
       stream_->restart(looping);
-      if (Mix_RegisterEffect(channel_, &WavStream::Effect, nullptr, stream_.get()) == 0 ||
-          Mix_PlayChannel(channel_, mixer_->silence(), -1) < 0)
+      if (Mix().RegisterEffect(channel_, &WavStream::Effect, nullptr, stream_.get()) == 0 ||
+          Mix().PlayChannelTimed(channel_, mixer_->silence(), -1, -1) < 0)
         return E_FAIL;
       return D3D_OK;
     }
-    if (Mix_PlayChannel(channel_, chunk_, looping ? -1 : 0) < 0) return E_FAIL;
+    if (Mix().PlayChannelTimed(channel_, chunk_, looping ? -1 : 0, -1) < 0) return E_FAIL;
     return D3D_OK;
   }
 
   HRESULT Stop() override {
     silentPlaying_ = false;
-    if (channel_ >= 0 && Mix_Playing(channel_)) Mix_Pause(channel_);
+    if (channel_ >= 0 && Mix().Playing(channel_)) Mix().Pause(channel_);
     return D3D_OK;
   }
 
@@ -193,7 +235,7 @@ class MixerBuffer : public SoundBuffer, private SoundLevels::Voice {
 
   bool IsPlaying() const override {
     if (channel_ < 0 || (!chunk_ && !stream_)) return silentPlaying_;
-    return Mix_Playing(channel_) && !Mix_Paused(channel_) && !(stream_ && stream_->ended());
+    return Mix().Playing(channel_) && !Mix().Paused(channel_) && !(stream_ && stream_->ended());
   }
 
  private:
@@ -201,7 +243,7 @@ class MixerBuffer : public SoundBuffer, private SoundLevels::Voice {
   void applyLevels() override {
     if (channel_ < 0) return;
     const double gain = gain_ * (levels_ ? levels_->factor(music_) : 1.0);
-    Mix_Volume(channel_, static_cast<int>(std::lround(MIX_MAX_VOLUME * gain)));
+    Mix().Volume(channel_, static_cast<int>(std::lround(MIX_MAX_VOLUME * gain)));
   }
 
   std::shared_ptr<Mixer> mixer_;
@@ -252,15 +294,17 @@ Mix_Chunk* loadChunk(WavReader& reader) {
   // buffer: the file's sound is decoded into it a piece at a time.
   int rate = kRate, channels = 2;
   Uint16 format = MIX_DEFAULT_FORMAT;
-  Mix_QuerySpec(&rate, &format, &channels);
+  Mix().QuerySpec(&rate, &format, &channels);
   const SDL_AudioSpec& audio = reader.audio();
   SDL_AudioCVT cvt;
-  if (SDL_BuildAudioCVT(&cvt, audio.format, audio.channels, audio.freq, format, static_cast<Uint8>(channels), rate) < 0)
+  if (SDL_BuildAudioCVT(&cvt, audio.format, audio.channels, audio.freq, format, static_cast<Uint8>(channels),
+                        rate) < 0)
     throw LoadError(reader.name(), std::string("cannot convert sound: ") + SDL_GetError());
   const uint64_t bytes = reader.decodedBytes();  // as counted when the file was checked
   if (bytes * static_cast<uint64_t>(cvt.len_mult) >= static_cast<uint64_t>(INT_MAX))
     throw LoadError(reader.name(), "too long to hold decoded");
-  cvt.buf = static_cast<Uint8*>(SDL_calloc(1, static_cast<size_t>(bytes) * static_cast<size_t>(cvt.len_mult) + 1));
+  cvt.buf =
+      static_cast<Uint8*>(SDL_calloc(1, static_cast<size_t>(bytes) * static_cast<size_t>(cvt.len_mult) + 1));
   if (cvt.buf == nullptr) throw std::bad_alloc();
   uint64_t at = 0;
   try {
@@ -298,9 +342,10 @@ Mix_Chunk* loadChunk(WavReader& reader) {
 WavStream::WavStream(std::unique_ptr<WavReader> reader, int rate, Uint16 format, int channels)
     : reader_(std::move(reader)),
       silence_(SDL_AUDIO_ISSIGNED(format) ? 0 : 0x80),
-      stream_(SDL_NewAudioStream(reader_->audio().format, reader_->audio().channels, reader_->audio().freq, format,
-                                 static_cast<Uint8>(channels), rate)) {
-  if (stream_ == nullptr) throw LoadError(reader_->name(), std::string("cannot convert sound: ") + SDL_GetError());
+      stream_(SDL_NewAudioStream(reader_->audio().format, reader_->audio().channels, reader_->audio().freq,
+                                 format, static_cast<Uint8>(channels), rate)) {
+  if (stream_ == nullptr)
+    throw LoadError(reader_->name(), std::string("cannot convert sound: ") + SDL_GetError());
 }
 
 WavStream::~WavStream() { SDL_FreeAudioStream(stream_); }
