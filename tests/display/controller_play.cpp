@@ -156,6 +156,11 @@ void Play(Form1& f, const std::string& out) {
 
   // Feel: the ball put in front of the right racket and the contact tested (in a frame,
   // a slow frame rate's long steps could carry it past), then into the left player's goal.
+  // A hit of the play before may still be rumbling: SDL passes on the same rumble again
+  // only once the first has run out.
+  Until(
+      f, [&] { return right.rumbles.empty() || right.rumbles.back() == std::pair<Uint16, Uint16>(0, 0); },
+      2000);
   f.ball.Translate_ball(f.rRacket.cposx + 0.6, f.rRacket.cposz + 0.5);
   f.ball.Xdir = -1;
   f.ball.Goal = false;
