@@ -1,16 +1,19 @@
 // What start-up now leaves to the background thread keeps its order: the sound device opened
 // there serves the first buffer the game makes, plays it (an effect held decoded, or music
 // decoded as it plays) on the call that starts it and still names a missing file; font
-// lookups wait for fontconfig; and the CPU's mipmap levels.
+// lookups wait for fontconfig; what waits for the first frame starts once; the libraries opened
+// late name what is missing; and the CPU's mipmap levels.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "../unit/test_files.h"
 #include "platform/background.h"
+#include "platform/common/late_library.h"
 #include "platform/sdl/background_sound.h"
 #include "platform/sdl/font_finder.h"
 #include "platform/sdl/mipmaps.h"
@@ -47,6 +50,31 @@ TEST(Background, SoundDeviceStillOpeningServesTheFirstBufferAndPlaysItAtOnce) {
     }
   }
   SDL_Quit();
+}
+
+TEST(Background, WorkForAfterTheFirstFrameStartsOnceAndLateLibrariesNameWhatIsMissing) {
+  int started = 0;
+  AfterFirstFrame([&started] { ++started; });
+  FramePresented();
+  FramePresented();
+  EXPECT_EQ(started, 1);
+
+  LateLibrary missing("libvantor-nowhere.so.0");
+  for (int attempt = 0; attempt < 2; ++attempt) {  // the failure is kept, not retried
+    try {
+      missing.Open();
+      ADD_FAILURE() << "no error";
+    } catch (const LoadError& e) {
+      EXPECT_EQ(e.path(), "libvantor-nowhere.so.0");
+    }
+  }
+  try {
+    MixerLibrary().Get<void()>("Mix_NoSuchFunction");
+    ADD_FAILURE() << "no error";
+  } catch (const LoadError& e) {
+    EXPECT_EQ(e.path(), "libSDL2_mixer-2.0.so.0");
+    EXPECT_NE(std::string(e.what()).find("Mix_NoSuchFunction"), std::string::npos) << e.what();
+  }
 }
 
 TEST(Background, FontLookupRightAfterTheBackgroundLoadFindsTheSameFile) {
