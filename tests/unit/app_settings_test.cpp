@@ -274,18 +274,7 @@ Parsed Parse(std::vector<const char*> args) {
   return r;
 }
 
-TEST(CommandLine, HelpAndVersionPrintAndEnd) {
-  const Parsed help = Parse({"--help"});
-  EXPECT_EQ(help.line.exitCode, 0);
-  EXPECT_EQ(help.err, "");
-  for (const char* word : {"--windowed", "--fullscreen", "--mute", "--data DIR", "--version", "F11", "Alt+Enter"}) {
-    EXPECT_NE(help.out.find(word), std::string::npos) << word;
-  }
-  const Parsed version = Parse({"--version"});
-  EXPECT_EQ(version.line.exitCode, 0);
-  EXPECT_EQ(version.out, "vantor 1.0.0\n");
-}
-
+// --help and --version: tests/display/command_line.sh, on the real program.
 TEST(CommandLine, BadOptionsEndWithOneLineAndCodeTwo) {
   for (const std::vector<const char*>& args : std::vector<std::vector<const char*>>{
            {"--bogus"},
