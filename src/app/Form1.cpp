@@ -26,6 +26,7 @@ void Form1::EnableTimer(Timer& t, bool on) { t.SetEnabled(on, Now()); }
 [[noreturn]] void Form1::End(int code) { throw ProgramEnd{code}; }
 
 void Form1::Startup() {
+  frmlogo_prefetch();
   platform.ShowWindow("VANTOR!");
   deviceReady = D.intialise(platform, platform.WindowHandle(), true);
   if (FPS_Current == 0) FPS_Current = 50;

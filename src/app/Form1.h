@@ -136,6 +136,7 @@ class Form1 {
   cButton player1Button, player2Button, playButton, lvl1Button, lvl2Button, lvl3Button;
   cButton playAgainButton;
 
+  void frmlogo_prefetch();  // the logo's pictures read while the window opens
   void frmlogo_load();
   void frmlogo_render();
   void frmSingle_Multi_load();

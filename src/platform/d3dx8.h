@@ -59,6 +59,12 @@ DecodedImage ResizeImage(const DecodedImage& src, int width, int height);
 // Texels of exactly colorKey's RGB (its alpha ignored when opaque) become transparent black.
 void ApplyColorKey(DecodedImage& image, D3DCOLOR colorKey);
 
+// Starts reading and decoding a picture file on the background thread (platform/background.h),
+// so that a texture made from it later need not wait for the reading: the texture takes the
+// decoded picture, unless the file changed in between. Errors are left to the texture's
+// making, which then reads the file itself and names what is wrong with it.
+void PrefetchPicture(const std::string& path);
+
 // Decoded pictures are dropped once the textures made from them are uploaded. A process that
 // makes the same textures on device after device (the unit tests) may keep them instead.
 void KeepDecodedPictures(bool keep);

@@ -7,14 +7,24 @@
 using screens::ScaleX;
 using screens::ScaleY;
 
+namespace {
+constexpr const char* kLogo = "\\Textures\\logo.tga";
+constexpr const char* kLogoSecond = "\\Textures\\tlogo1.tga";
+}  // namespace
+
+void Form1::frmlogo_prefetch() {
+  plat::PrefetchPicture(plat::AppFile(kLogo));
+  plat::PrefetchPicture(plat::AppFile(kLogoSecond));
+}
+
 void Form1::frmlogo_load() {
   plat::Device& dev = *D.D3Ddevice;
   plat::D3DX8& d3dx = *D.d3dx;
   // The first picture starts 40 above the screen's top edge: its upper part is cut off.
   logoImage.init(ScaleX(*this, 507), ScaleY(*this, 549), ScaleX(*this, 160), ScaleY(*this, -40),
-                 plat::AppFile("\\Textures\\logo.tga"), 320, 320, dev, d3dx);
+                 plat::AppFile(kLogo), 320, 320, dev, d3dx);
   tlogoImage.init(ScaleX(*this, 560), ScaleY(*this, 375), ScaleX(*this, 100), ScaleY(*this, 125),
-                  plat::AppFile("\\Textures\\tlogo1.tga"), 333, 287, dev, d3dx);
+                  plat::AppFile(kLogoSecond), 333, 287, dev, d3dx);
   mainText.init("Lucida Blackletter", 18, false, dev, d3dx);
   EnableTimer(Timer2, true);
 }

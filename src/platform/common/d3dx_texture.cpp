@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
 #include <map>
 #include <mutex>
 #include <tuple>
 #include <vector>
 
+#include "platform/background.h"
 #include "platform/common/late_library.h"
 #include "platform/common/tga_reader.h"
 #include "platform/d3dx8.h"
@@ -81,22 +83,76 @@ std::shared_ptr<DecodedImage> Decode(SDL_RWops* rw, const std::string& name) {
   return image;
 }
 
-std::shared_ptr<const DecodedImage> DecodeFile(const std::string& path) {
+// A picture file's size and modification time, which tell whether it changed.
+struct FileStamp {
+  int64_t size = 0;
+  int64_t mtime = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp StampOf(const std::string& path) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) throw LoadError(path, "file not found");
   if (!S_ISREG(st.st_mode)) throw LoadError(path, "not a file");
   if (st.st_size == 0) throw LoadError(path, "file is empty");
-  const int64_t mtime = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return {st.st_size, static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+std::shared_ptr<const DecodedImage> ReadAndDecode(const std::string& path) {
+  SDL_RWops* rw = SDL_RWFromFile(path.c_str(), "rb");
+  if (rw == nullptr) throw LoadError(path, SDL_GetError());
+  return Decode(rw, path);
+}
+
+// A picture being read on the background thread; `read` is the job's until `done`.
+struct Prefetch {
+  struct Read {
+    FileStamp stamp;
+    std::shared_ptr<const DecodedImage> image;
+  };
+  std::shared_future<void> done;
+  std::shared_ptr<Read> read = std::make_shared<Read>();
+};
+
+std::mutex& PrefetchLock() {
+  static std::mutex lock;
+  return lock;
+}
+std::map<std::string, std::shared_ptr<Prefetch>>& Prefetches() {
+  static std::map<std::string, std::shared_ptr<Prefetch>> prefetches;
+  return prefetches;
+}
+
+// What a prefetch of `path` read, if one was started and the file is still as it read it.
+std::shared_ptr<const DecodedImage> Prefetched(std::shared_ptr<Prefetch> prefetch, const FileStamp& now) {
+  if (!prefetch) return nullptr;
+  try {
+    prefetch->done.get();
+  } catch (const std::exception&) {
+    return nullptr;  // read again by the caller, which names the fault
+  }
+  return prefetch->read->stamp == now ? prefetch->read->image : nullptr;
+}
+
+std::shared_ptr<const DecodedImage> DecodeFile(const std::string& path) {
+  std::shared_ptr<Prefetch> prefetch;
+  {
+    std::lock_guard lock(PrefetchLock());
+    if (auto it = Prefetches().find(path); it != Prefetches().end()) {
+      prefetch = std::move(it->second);
+      Prefetches().erase(it);
+    }
+  }
+  const FileStamp stamp = StampOf(path);
   auto& cache = ImageCache();
   auto it = cache.find(path);
-  if (it != cache.end() && it->second.size == st.st_size && it->second.mtime == mtime) {
+  if (it != cache.end() && it->second.size == stamp.size && it->second.mtime == stamp.mtime) {
     if (auto image = it->second.image.lock()) return image;
   }
 
-  SDL_RWops* rw = SDL_RWFromFile(path.c_str(), "rb");
-  if (rw == nullptr) throw LoadError(path, SDL_GetError());
-  std::shared_ptr<const DecodedImage> image = Decode(rw, path);
-  cache[path] = CachedImage{st.st_size, mtime, image, KeepDecoded() ? image : nullptr};
+  std::shared_ptr<const DecodedImage> image = Prefetched(std::move(prefetch), stamp);
+  if (!image) image = ReadAndDecode(path);
+  cache[path] = CachedImage{stamp.size, stamp.mtime, image, KeepDecoded() ? image : nullptr};
   return image;
 }
 
@@ -116,6 +172,17 @@ uint32_t Lerp(uint32_t a, uint32_t b, float t) {
 }  // namespace
 
 void KeepDecodedPictures(bool keep) { KeepDecoded() = keep; }
+
+void PrefetchPicture(const std::string& path) {
+  const std::string file = NormalizePath(path);
+  auto prefetch = std::make_shared<Prefetch>();
+  prefetch->done = RunInBackground([file, read = prefetch->read] {
+    read->stamp = StampOf(file);
+    read->image = ReadAndDecode(file);
+  });
+  std::lock_guard lock(PrefetchLock());
+  Prefetches()[file] = std::move(prefetch);
+}
 
 DecodedImage LoadImageFile(const std::string& path) { return *DecodeFile(path); }
 
@@ -189,7 +256,7 @@ TexturePtr D3DX8::MakeTextureFromFile(Device& device, const std::string& path, i
   }
   DecodedImage image = *decoded;
   if (keyed) ApplyColorKey(image, colorKey);
-  image = ResizeImage(image, w, h);
+  if (w != image.width || h != image.height) image = ResizeImage(image, w, h);
   return device.CreateTexture(Image{image.width, image.height, image.argb.data()}, mipLevels != 1);
 }
 

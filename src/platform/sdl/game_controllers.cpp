@@ -53,13 +53,16 @@ PadState ReadPad(SDL_GameController* c) {
   return p;
 }
 
-GameControllers::GameControllers(const std::string& folder) {
+GameControllers::GameControllers(const std::string& folder) : folder_(folder) { Start(); }
+
+void GameControllers::Start() {
+  if (ready_) return;
   if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
     std::fprintf(stderr, "vantor: no game controllers: %s\n", SDL_GetError());
     return;
   }
   ready_ = true;
-  const std::string error = LoadMappingFile(folder + "/" + kMappingFile);
+  const std::string error = LoadMappingFile(folder_ + "/" + kMappingFile);
   if (!error.empty()) std::fprintf(stderr, "vantor: controller mappings not used: %s\n", error.c_str());
 }
 

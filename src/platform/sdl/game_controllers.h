@@ -34,6 +34,10 @@ class GameControllers {
   // Starts SDL's game controller support and reads `folder`/gamecontrollerdb.txt. The
   // controllers already plugged in arrive as events, like those plugged in later.
   explicit GameControllers(const std::string& folder);
+  // The same, left to Start(): until then there are no controllers.
+  struct StartLater {};
+  GameControllers(const std::string& folder, StartLater) : folder_(folder) {}
+  void Start();
   ~GameControllers();
   GameControllers(const GameControllers&) = delete;
   GameControllers& operator=(const GameControllers&) = delete;
@@ -51,6 +55,7 @@ class GameControllers {
   SDL_GameController* InSlot(int slot) const { return slot >= 0 && slot < kSlots ? slots_[slot] : nullptr; }
 
  private:
+  std::string folder_;
   bool ready_ = false;
   std::array<SDL_GameController*, kSlots> slots_{};
   PadLayout layout_{};

@@ -96,7 +96,12 @@ class SdlPlatform : public Platform {
     // largest buffer freed so far, and later ones stay in its heap once freed: 3 to 4 MiB
     // more resident memory over a match.
     mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-    pads_ = std::make_unique<sdl::GameControllers>(folder_);
+    // Controllers from the second frame on: starting SDL's support for them (a few ms) is
+    // not for the first frame to wait on. Those plugged in by then arrive as events.
+    pads_ = std::make_shared<sdl::GameControllers>(folder_, sdl::GameControllers::StartLater{});
+    AfterFirstFrame([pads = std::weak_ptr<sdl::GameControllers>(pads_)] {
+      if (auto p = pads.lock()) p->Start();
+    });
   }
 
   ~SdlPlatform() override {
@@ -381,7 +386,7 @@ class SdlPlatform : public Platform {
 
   std::string folder_;
   WindowState state_;
-  std::unique_ptr<sdl::GameControllers> pads_;
+  std::shared_ptr<sdl::GameControllers> pads_;
   std::shared_ptr<sdl::SoundLevels> levels_ = std::make_shared<sdl::SoundLevels>();
   bool textInput_ = false;
   uint32_t sizeChangedAt_ = 0;  // when the window last took a size the player gave it
