@@ -1,12 +1,13 @@
 // What start-up now leaves to the background thread keeps its order: the sound device opened
 // there serves the first buffer the game makes, plays it (an effect held decoded, or music
 // decoded as it plays) on the call that starts it and still names a missing file; font
-// lookups wait for fontconfig; what waits for the first frame starts once; the libraries opened
-// late name what is missing; and the CPU's mipmap levels.
+// lookups wait for fontconfig; what waits for the first frame (the game controllers) starts
+// once; the libraries opened late name what is missing; and the CPU's mipmap levels.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "../unit/test_files.h"
 #include "platform/background.h"
 #include "platform/common/late_library.h"
+#include "platform/platform.h"
 #include "platform/sdl/background_sound.h"
 #include "platform/sdl/font_finder.h"
 #include "platform/sdl/mipmaps.h"
@@ -55,9 +57,14 @@ TEST(Background, SoundDeviceStillOpeningServesTheFirstBufferAndPlaysItAtOnce) {
 TEST(Background, WorkForAfterTheFirstFrameStartsOnceAndLateLibrariesNameWhatIsMissing) {
   int started = 0;
   AfterFirstFrame([&started] { ++started; });
+  // The platform starts its game controllers with the second frame.
+  std::unique_ptr<Platform> platform = CreateSdlPlatform("vantor");
+  EXPECT_EQ(SDL_WasInit(SDL_INIT_GAMECONTROLLER), 0u);
   FramePresented();
+  EXPECT_NE(SDL_WasInit(SDL_INIT_GAMECONTROLLER), 0u);
   FramePresented();
   EXPECT_EQ(started, 1);
+  platform.reset();
 
   LateLibrary missing("libvantor-nowhere.so.0");
   for (int attempt = 0; attempt < 2; ++attempt) {  // the failure is kept, not retried

@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "platform/app_path.h"
+#include "platform/background.h"
 #include "platform/d3dx8.h"
 #include "platform/dsound.h"
 #include "platform/testing/test_platform.h"
@@ -184,4 +185,44 @@ TEST(PlatformD3DX, TextureAskedForAgainIsTheOneInUseWhileItsFileIsUnchanged) {
   rewritten.reset();
   d3dx.CreateTextureFromFile(device, path);
   EXPECT_EQ(device.texturesCreated, made + 1);
+}
+
+// The logo's pictures are read ahead on the background thread while the window opens.
+TEST(PlatformD3DX, PictureReadAheadServesTheTextureWhileItsFileIsUnchangedAndLeavesErrorsToIt) {
+  TempFolder dir;
+  plat::testing::TestPlatform platform;
+  plat::testing::RecordingDevice device(&platform);
+  D3DX8 d3dx;
+  auto texel = [](const TexturePtr& t) { return static_cast<plat::testing::TestTexture*>(t.get())->Texel(1, 1); };
+  const std::string path = dir.Path("logo.tga");
+  WriteTga(path, 2, 2, {0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u});
+  const auto written = std::filesystem::last_write_time(path);
+  PrefetchPicture(path);
+  WaitForBackgroundWork();
+  // Other texels, the same size and time: the texture is what was read ahead.
+  WriteTga(path, 2, 2, {0xFF00FF00u, 0xFF00FF00u, 0xFF00FF00u, 0xFF00FF00u});
+  std::filesystem::last_write_time(path, written);
+  EXPECT_EQ(texel(d3dx.CreateTextureFromFile(device, path)), 0xFFFF0000u);
+
+  // Changed after the read-ahead: read again.
+  const std::string changed = dir.Path("tlogo1.tga");
+  WriteTga(changed, 2, 2, {0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u});
+  PrefetchPicture(changed);
+  WaitForBackgroundWork();
+  WriteTga(changed, 2, 2, {0xFF0000FFu, 0xFF0000FFu, 0xFF0000FFu, 0xFF0000FFu});
+  std::filesystem::last_write_time(changed, written + std::chrono::seconds(1));
+  EXPECT_EQ(texel(d3dx.CreateTextureFromFile(device, changed)), 0xFF0000FFu);
+
+  // Missing or broken: named when the texture is made, as without the read-ahead.
+  const std::string missing = dir.Path("missing.tga"), broken = dir.Path("broken.tga");
+  std::ofstream(broken) << "not a picture";
+  for (const std::string& bad : {missing, broken}) {
+    PrefetchPicture(bad);
+    try {
+      d3dx.CreateTextureFromFile(device, bad);
+      ADD_FAILURE() << "no error for " << bad;
+    } catch (const LoadError& e) {
+      EXPECT_EQ(e.path(), bad);
+    }
+  }
 }
