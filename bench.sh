@@ -377,8 +377,13 @@ Profiled with \`perf\` (DWARF call graphs), \`LD_DEBUG=statistics\`, \`strace\` 
   logical processors, work moved to the background thread slows the main thread by much of
   what it saves it. Started with no background work at all (fontconfig and the pictures on
   the main thread), the window and context steps took 3 and 2.6 ms less, and the whole start
-  about as long. The wall time of a start moves by ±10 % from one run to the next (by ±3 %
-  for the ratio of alternating starts), more than these steps.
+  about as long; with fontconfig's loading started by the device rather than the platform
+  (beside the framebuffer rather than the window), 132 against 136 ms in one set of 40
+  alternating starts and 154 against 153 ms in the next. The wall time of a start moves by
+  ±10 % from one run to the next (by ±3 % for the ratio of alternating starts), more than
+  these steps; so does the ratio in the table: BM_StartupToFirstFrame run again on its own
+  right after this run gave 1.26 (median of 5 runs), and 1.29 to 1.31 before the two steps
+  above were moved.
 - *\`Game_Load\`.* Every match decoded (from the image cache), scaled and uploaded all its
   pictures anew, mipmaps included. Now a texture asked for again, its file unchanged and
   the texture still held, is the one in use (\`platform/common/texture_cache.h\`): a warm
