@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/background.h"
+#include "platform/common/file_stamp.h"
 #include "platform/common/late_library.h"
 #include "platform/common/tga_reader.h"
 #include "platform/d3dx8.h"
@@ -22,8 +23,7 @@ namespace plat {
 namespace {
 
 struct CachedImage {
-  int64_t size = 0;
-  int64_t mtime = 0;
+  FileStamp stamp;
   std::weak_ptr<const DecodedImage> image;   // dropped once uploaded, unless still used
   std::shared_ptr<const DecodedImage> kept;  // with KeepDecodedPictures
 };
@@ -83,19 +83,13 @@ std::shared_ptr<DecodedImage> Decode(SDL_RWops* rw, const std::string& name) {
   return image;
 }
 
-// A picture file's size and modification time, which tell whether it changed.
-struct FileStamp {
-  int64_t size = 0;
-  int64_t mtime = 0;
-  bool operator==(const FileStamp&) const = default;
-};
-
-FileStamp StampOf(const std::string& path) {
+// The picture file's stamp; throws LoadError when it is not a file with something in it.
+FileStamp PictureStamp(const std::string& path) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) throw LoadError(path, "file not found");
   if (!S_ISREG(st.st_mode)) throw LoadError(path, "not a file");
   if (st.st_size == 0) throw LoadError(path, "file is empty");
-  return {st.st_size, static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+  return StampOf(st);
 }
 
 std::shared_ptr<const DecodedImage> ReadAndDecode(const std::string& path) {
@@ -143,16 +137,16 @@ std::shared_ptr<const DecodedImage> DecodeFile(const std::string& path) {
       Prefetches().erase(it);
     }
   }
-  const FileStamp stamp = StampOf(path);
+  const FileStamp stamp = PictureStamp(path);
   auto& cache = ImageCache();
   auto it = cache.find(path);
-  if (it != cache.end() && it->second.size == stamp.size && it->second.mtime == stamp.mtime) {
+  if (it != cache.end() && it->second.stamp == stamp) {
     if (auto image = it->second.image.lock()) return image;
   }
 
   std::shared_ptr<const DecodedImage> image = Prefetched(std::move(prefetch), stamp);
   if (!image) image = ReadAndDecode(path);
-  cache[path] = CachedImage{stamp.size, stamp.mtime, image, KeepDecoded() ? image : nullptr};
+  cache[path] = CachedImage{stamp, image, KeepDecoded() ? image : nullptr};
   return image;
 }
 
@@ -177,7 +171,7 @@ void PrefetchPicture(const std::string& path) {
   const std::string file = NormalizePath(path);
   auto prefetch = std::make_shared<Prefetch>();
   prefetch->done = RunInBackground([file, read = prefetch->read] {
-    read->stamp = StampOf(file);
+    read->stamp = PictureStamp(file);
     read->image = ReadAndDecode(file);
   });
   std::lock_guard lock(PrefetchLock());

@@ -1,17 +1,8 @@
 #include "platform/common/texture_cache.h"
 
-#include <sys/stat.h>
-
 #include "platform/d3dx8.h"
 
 namespace plat {
-
-TextureCache::Stamp TextureCache::StampOf(const std::string& path) {
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0) return {};
-  return {static_cast<int64_t>(st.st_size),
-          static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
-}
 
 TexturePtr TextureCache::Find(const Key& key) {
   const auto it = entries_.find(key);

@@ -11,6 +11,7 @@
 #include <string>
 #include <tuple>
 
+#include "platform/common/file_stamp.h"
 #include "platform/d3d8.h"
 
 namespace plat {
@@ -37,14 +38,8 @@ class TextureCache {
   uint64_t hits() const { return hits_; }
 
  private:
-  struct Stamp {
-    int64_t size = -1, mtime = 0;
-    bool operator==(const Stamp&) const = default;
-  };
-  static Stamp StampOf(const std::string& path);
-
   struct Entry {
-    Stamp stamp;
+    FileStamp stamp;
     std::weak_ptr<Texture> texture;
   };
   std::map<Key, Entry> entries_;

@@ -1,9 +1,9 @@
 #include "platform/testing/test_platform.h"
 
+#include "platform/common/file_stamp.h"
 #include "platform/common/wav_reader.h"
 
 #include <SDL.h>
-#include <sys/stat.h>
 
 #include <cstring>
 #include <map>
@@ -53,17 +53,16 @@ class ScriptedKeyboard : public KeyboardDevice {
 // same length is read again).
 uint32_t WavLengthMs(const std::string& path) {
   struct Known {
-    int64_t size = 0, mtime = 0;
+    FileStamp stamp;
     uint32_t ms = 0;
   };
   static std::map<std::string, Known> cache;
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0) throw LoadError(path, "file not found");
-  const int64_t mtime = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  const FileStamp stamp = StampOf(path);
+  if (stamp.size < 0) throw LoadError(path, "file not found");
   auto it = cache.find(path);
-  if (it != cache.end() && it->second.size == st.st_size && it->second.mtime == mtime) return it->second.ms;
+  if (it != cache.end() && it->second.stamp == stamp) return it->second.ms;
   const uint32_t ms = WavReader::Open(path)->lengthMs();
-  cache[path] = {st.st_size, mtime, ms};
+  cache[path] = {stamp, ms};
   return ms;
 }
 
