@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<plat::Platform> platform = plat::CreateSdlPlatform(argv[0]);
   if (!platform) return 1;
   platform->SetPreferences(running);
+  platform->ShowFrameRate(line.options.showFps);
   platform->OnPreferencesChange([&](const plat::Preferences& now) {
     settings.Update([&](app::Settings& s) { app::TakeChanges(s.preferences, running, now); });
     running = now;

@@ -16,6 +16,7 @@ void DeclareOptions(CLI::App& cli, Options& o) {
   CLI::Option* fullscreen = cli.add_flag("--fullscreen", o.fullscreen, "Play full screen (this run)");
   windowed->excludes(fullscreen);
   cli.add_flag("--mute", o.mute, "Start with every sound off (M turns it on)");
+  cli.add_flag("--show-fps", o.showFps, "Show frames a second and the slowest frame in a corner (F3 switches)");
   cli.add_option("--data", o.dataDir, "The folder holding the game's data folders (Textures, Sounds, ...)")
       ->type_name("DIR")
       ->check(CLI::ExistingDirectory.description(""));

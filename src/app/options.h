@@ -13,6 +13,7 @@ struct Options {
   bool windowed = false;    // --windowed
   bool fullscreen = false;  // --fullscreen
   bool mute = false;        // --mute: no sound until M
+  bool showFps = false;     // --show-fps: the frame-rate readout from the start (F3 switches it)
   // --data DIR: the folder holding the data folders (Textures, Sounds, ...); empty: the
   // executable's own folder.
   std::string dataDir;

@@ -117,6 +117,10 @@ bool TakeSetting(Reading& r, std::string_view section, std::string_view name, st
     } else if (name == "mute") {
       ok = ReadBool(value, &p.muted), want = "true or false";
     }
+  } else if (section == "video") {
+    if (name == "multisample") {
+      ok = ReadInt(value, 1, 16, &p.samples), want = "a number of samples from 1 to 16";
+    }
   } else if (section == "names") {
     if (name == "left") {
       ok = UnquoteName(value, &r.settings.leftName), want = "a name of up to 16 characters in double quotes";
@@ -204,6 +208,9 @@ std::string FormatSettings(const Settings& s) {
       << "music = " << p.musicVolume << '\n'
       << "effects = " << p.effectsVolume << '\n'
       << "mute = " << (p.muted ? "true" : "false") << '\n'
+      << "\n[video]\n"
+      << "; samples a pixel for smooth edges (1: none; fewer are faster without a graphics card)\n"
+      << "multisample = " << p.samples << '\n'
       << "\n[names]\n"
       << "left = " << QuoteName(s.leftName) << '\n'
       << "right = " << QuoteName(s.rightName) << '\n';
@@ -287,6 +294,7 @@ void TakeChanges(plat::Preferences& saved, const plat::Preferences& before, cons
   take(saved.musicVolume, before.musicVolume, after.musicVolume);
   take(saved.effectsVolume, before.effectsVolume, after.effectsVolume);
   take(saved.muted, before.muted, after.muted);
+  take(saved.samples, before.samples, after.samples);
 }
 
 SettingsStore::SettingsStore(std::string path, std::ostream& err) : path_(std::move(path)), err_(err) {

@@ -51,6 +51,9 @@ struct Preferences {
   int windowWidth = 800, windowHeight = 600;  // the window's size when not full screen
   int musicVolume = 100, effectsVolume = 100;  // percent, on top of the game's own levels
   bool muted = false;
+  // Samples a pixel for smooth edges (1: none). Fewer draw a frame that changes everywhere
+  // (the camera's fly-in, a new screen) faster where OpenGL has no graphics card behind it.
+  int samples = 4;
   bool operator==(const Preferences&) const = default;
 };
 
@@ -86,6 +89,8 @@ class Platform {
   // plugged in) with `strength` 0 … 1 for `ms` milliseconds, when it is there and can.
   virtual void SetPadLayout(const PadLayout& /*layout*/) {}
   virtual void Rumble(int /*pad*/, float /*strength*/, uint32_t /*ms*/) {}
+  // The frame-rate readout in a corner of the picture (F3 switches it too); off unless asked.
+  virtual void ShowFrameRate(bool /*on*/) {}
 
   // The player's choices. Given before ShowWindow they hold from the start. The real face
   // changes them itself when the player toggles full screen (F11, Alt+Enter), resizes the

@@ -17,3 +17,10 @@ vantor_picture_program(match_picture 120)
 # Two virtual game controllers play the menus and a two-player match, nothing else
 # (controller_play.cpp says what is checked).
 vantor_picture_program(controller_play 180)
+# A match whose frames, drawn again only where they changed, are held against the same
+# frames drawn whole, at the smallest and at a large full-screen size.
+vantor_picture_program(reuse_picture 240)
+add_test(NAME display.reuse_picture_1920x1080
+  COMMAND ${CMAKE_CURRENT_LIST_DIR}/with_display.sh -s 1920x1080 $<TARGET_FILE:reuse_picture> ${CMAKE_CURRENT_BINARY_DIR})
+set_tests_properties(display.reuse_picture_1920x1080 PROPERTIES LABELS display TIMEOUT 400
+  ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0;SDL_AUDIODRIVER=dummy;VANTOR_NO_PACING=1")

@@ -1,10 +1,13 @@
 // Direct3D 8 state as OpenGL state, and frame pacing: no GL context needed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "platform/d3dx8.h"
 #include "platform/sdl/frame_pacer.h"
+#include "platform/sdl/frame_record.h"
 #include "platform/sdl/gl_translate.h"
 
 namespace {
@@ -170,6 +173,56 @@ TEST(Letterbox, ScissorOfABackBufferRectangleIsScaledAndFlipped) {
   EXPECT_EQ(scissorFor(RECT{100, 0, 200, 100}, wide, 800, 600), (PixelRect{420, 900, 180, 180}));
   // Partly outside the back buffer: cut to it.
   EXPECT_EQ(scissorFor(RECT{700, 550, 1000, 700}, full, 800, 600), (PixelRect{700, 0, 100, 50}));
+}
+
+// A frame of three pixel calls, each signed with one byte; the second is `moving` and lies in
+// `box`, the others cover the whole picture.
+FrameRecord FrameOf(uint8_t moving, PixelRect box) {
+  FrameRecord f;
+  const uint8_t calls[3] = {1, moving, 3};
+  const PixelRect boxes[3] = {{0, 0, 800, 600}, box, {0, 0, 800, 600}};
+  for (int i = 0; i < 3; ++i) {
+    f.add(FrameRecord::Op::RenderState);  // state between them is no pixel call
+    const uint32_t at = f.keep(&calls[i], 1);
+    f.add(FrameRecord::Op::Draw);
+    f.sign(at, boxes[i]);
+  }
+  return f;
+}
+
+TEST(FrameRecord, OnlyTheDifferingCallsOldAndNewBoxesAreDrawnAgain) {
+  std::vector<PixelRect> boxes;
+  const FrameRecord still = FrameOf(2, {100, 100, 20, 20});
+  EXPECT_TRUE(FrameRecord::Differences(still, FrameOf(2, {100, 100, 20, 20}), 6, &boxes));
+  EXPECT_TRUE(boxes.empty());
+  // The puck moved far: where it was and where it is, apart.
+  ASSERT_TRUE(FrameRecord::Differences(still, FrameOf(9, {600, 400, 20, 20}), 6, &boxes));
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(Union(boxes[0], boxes[1]), (PixelRect{100, 100, 520, 320}));
+  // Moved a little: one box over both.
+  ASSERT_TRUE(FrameRecord::Differences(still, FrameOf(9, {110, 104, 20, 20}), 6, &boxes));
+  EXPECT_EQ(boxes, (std::vector<PixelRect>{{100, 100, 30, 24}}));
+  // Another number of pixel calls: no comparison, the whole picture.
+  FrameRecord more = FrameOf(2, {100, 100, 20, 20});
+  const uint8_t extra = 4;
+  const uint32_t at = more.keep(&extra, 1);
+  more.add(FrameRecord::Op::Text);
+  more.sign(at, {0, 0, 10, 10});
+  EXPECT_FALSE(FrameRecord::Differences(still, more, 6, &boxes));
+}
+
+TEST(FrameRecord, BoxesAreJoinedToNoMoreThanAsked) {
+  std::vector<PixelRect> boxes;
+  for (int i = 0; i < 10; ++i) FrameRecord::AddBox(&boxes, {i * 300, i * 300, 10, 10}, 4);
+  ASSERT_EQ(boxes.size(), 4u);
+  // Every box added is inside one kept.
+  for (int i = 0; i < 10; ++i) {
+    const PixelRect b{i * 300, i * 300, 10, 10};
+    EXPECT_TRUE(std::any_of(boxes.begin(), boxes.end(), [&](const PixelRect& k) { return Union(k, b) == k; }))
+        << i;
+  }
+  FrameRecord::AddBox(&boxes, {0, 0, 0, 5}, 4);  // nothing to draw
+  EXPECT_EQ(boxes.size(), 4u);
 }
 
 TEST(FramePacer, FastFramesAreHeldToTheRefreshRate) {

@@ -28,6 +28,7 @@ Settings Unusual() {
   s.preferences.musicVolume = 35;
   s.preferences.effectsVolume = 0;
   s.preferences.muted = true;
+  s.preferences.samples = 1;
   s.leftName = " A ;B \"q\" \\ ";  // spaces at the ends, a comment sign, quotes, a backslash
   s.rightName = "Zoë Ünal 16 char";
   return s;

@@ -1,5 +1,6 @@
 #include "platform/sdl/gl_device.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -68,6 +69,15 @@ constexpr DefaultState kDefaults[] = {
     {D3DRS_NORMALIZENORMALS, 0},
 };
 
+// Mesa's software renderers on X11 draw the window's back buffer in the program's own memory
+// and copy it out at a swap: it still holds the frame afterwards.
+bool windowKeepsPicture() {
+  const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!renderer || !driver || std::strcmp(driver, "x11") != 0) return false;
+  return std::strstr(renderer, "llvmpipe") || std::strstr(renderer, "softpipe") || std::strstr(renderer, "swrast");
+}
+
 }  // namespace
 
 TextStats& textStats() {
@@ -76,14 +86,11 @@ TextStats& textStats() {
 }
 
 // ---------------------------------------------------------------------------------------
-GlTexture::GlTexture(std::shared_ptr<DeviceLink> link, GLuint name, int width, int height)
-    : link_(std::move(link)), name_(name), width_(width), height_(height) {}
+GlTexture::GlTexture(std::shared_ptr<DeviceLink> link, GLuint name, int width, int height, uint64_t serial)
+    : link_(std::move(link)), name_(name), width_(width), height_(height), serial_(serial) {}
 
 GlTexture::~GlTexture() {
-  if (link_->device) {
-    link_->device->forgetTexture(this);
-    glDeleteTextures(1, &name_);
-  }
+  if (link_->device) link_->device->releaseTexture(this);
 }
 
 HRESULT GlFont::DrawText(const char* text, const RECT& rect, DWORD format, D3DCOLOR color) {
@@ -92,7 +99,7 @@ HRESULT GlFont::DrawText(const char* text, const RECT& rect, DWORD format, D3DCO
 }
 
 // ---------------------------------------------------------------------------------------
-GlDevice::GlDevice(WindowState* state, SDL_GLContext context, const D3DPRESENT_PARAMETERS& params)
+GlDevice::GlDevice(WindowState* state, SDL_GLContext context, const D3DPRESENT_PARAMETERS& params, int samples)
     : window_(state), context_(context), link_(std::make_shared<DeviceLink>()) {
   link_->device = this;
   SDL_GL_MakeCurrent(window_->window, context_);
@@ -129,14 +136,20 @@ GlDevice::GlDevice(WindowState* state, SDL_GLContext context, const D3DPRESENT_P
   glEnableClientState(GL_VERTEX_ARRAY);
   autoDepth_ = params.EnableAutoDepthStencil;
   // Four samples a pixel for smooth edges, where the driver has them.
-  msaa_ = std::make_unique<MultisampleTarget>(4);
-  resetState();
+  target_ = std::make_unique<MultisampleTarget>(samples);
+  target_->setWindowKeepsPicture(windowKeepsPicture());
+  boxes_.reserve(2 * kMostBoxes + 2);
+  defaultState(&rec_);
+  copyState(&frameStart_, rec_);
+  copyState(&exec_, rec_);
+  applyAllState();
   updateViewport();
 }
 
 GlDevice::~GlDevice() {
   SDL_GL_MakeCurrent(window_->window, context_);
-  msaa_.reset();
+  if (!pendingDeletes_.empty()) glDeleteTextures(static_cast<GLsizei>(pendingDeletes_.size()), pendingDeletes_.data());
+  target_.reset();
   std::vector<uint32_t> textures;
   textCache_.clear(&textures);
   if (!textures.empty()) glDeleteTextures(static_cast<GLsizei>(textures.size()), textures.data());
@@ -148,37 +161,40 @@ GlDevice::~GlDevice() {
   SDL_GL_DeleteContext(context_);
 }
 
-void GlDevice::resetState() {
-  renderState_.fill(0);
-  renderState_[D3DRS_ZENABLE] = autoDepth_ ? 1 : 0;
+void GlDevice::copyState(DeviceState* to, const DeviceState& from) {
+  std::memcpy(static_cast<void*>(to), &from, sizeof(DeviceState));
+}
+
+// The state of a freshly created (or reset) Direct3D 8 device.
+void GlDevice::defaultState(DeviceState* s) const {
+  std::memset(static_cast<void*>(s), 0, sizeof(DeviceState));
+  s->renderState[D3DRS_ZENABLE] = autoDepth_ ? 1 : 0;
+  for (const DefaultState& d : kDefaults) s->renderState[d.state] = d.value;
+  s->world = s->view = s->projection = identity();
+  s->stage[D3DTSS_COLOROP] = D3DTOP_MODULATE;
+  s->stage[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
+  s->stage[D3DTSS_COLORARG2] = D3DTA_CURRENT;
+  s->stage[D3DTSS_ALPHAOP] = D3DTOP_SELECTARG1;
+  s->stage[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
+  s->stage[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
+  s->stage[D3DTSS_ADDRESSU] = D3DTADDRESS_WRAP;
+  s->stage[D3DTSS_ADDRESSV] = D3DTADDRESS_WRAP;
+  s->stage[D3DTSS_MAGFILTER] = 1;  // D3DTEXF_POINT
+  s->stage[D3DTSS_MINFILTER] = 1;
+}
+
+// OpenGL told the whole of `exec_`, as after a reset: the render states at once, the rest
+// at the next draw.
+void GlDevice::applyAllState() {
   applyRenderState(D3DRS_ZENABLE);
-  for (const DefaultState& d : kDefaults) {
-    renderState_[d.state] = d.value;
-    applyRenderState(d.state);
-  }
-  world_ = view_ = projection_ = identity();
-  texture_ = nullptr;
-  stage_.fill(0);
-  stage_[D3DTSS_COLOROP] = D3DTOP_MODULATE;
-  stage_[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
-  stage_[D3DTSS_COLORARG2] = D3DTA_CURRENT;
-  stage_[D3DTSS_ALPHAOP] = D3DTOP_SELECTARG1;
-  stage_[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
-  stage_[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
-  stage_[D3DTSS_ADDRESSU] = D3DTADDRESS_WRAP;
-  stage_[D3DTSS_ADDRESSV] = D3DTADDRESS_WRAP;
-  stage_[D3DTSS_MAGFILTER] = 1;  // D3DTEXF_POINT
-  stage_[D3DTSS_MINFILTER] = 1;
-  fvf_ = 0;
-  material_ = D3DMATERIAL8{};
-  lights_.fill(D3DLIGHT8{});
-  lightOn_.fill(false);
+  for (const DefaultState& d : kDefaults) applyRenderState(d.state);
   for (DWORD i = 0; i < kLights; ++i) glDisable(GL_LIGHT0 + i);
   mode_ = Mode::None;
   matricesDirty_ = lightsDirty_ = materialDirty_ = stageDirty_ = true;
 }
 
 void GlDevice::applyRenderState(DWORD state) {
+  const auto& renderState_ = exec_.renderState;
   const DWORD v = renderState_[state];
   auto enable = [](GLenum cap, bool on) { on ? glEnable(cap) : glDisable(cap); };
   switch (state) {
@@ -244,7 +260,7 @@ void GlDevice::updateViewport() {
   int w = 0, h = 0;
   drawableSize(&w, &h);
   if (w <= 0 || h <= 0) w = backWidth_, h = backHeight_;
-  msaa_->drawInto(w, h);
+  if (target_->drawInto(w, h)) previousValid_ = false;
   viewport_ = letterbox(w, h, backWidth_, backHeight_);
   glViewport(viewport_.x, viewport_.y, viewport_.width, viewport_.height);
   const double scale = static_cast<double>(viewport_.height) / backHeight_;
@@ -266,47 +282,41 @@ HRESULT GlDevice::TestCooperativeLevel() {
 
 HRESULT GlDevice::Reset(const D3DPRESENT_PARAMETERS& params) {
   if (window_->lost()) return D3DERR_DEVICELOST;
+  // What was kept of a frame is drawn with the state it was recorded in.
+  if (!frame_.commands().empty() && !direct_) resolve();
   if (params.BackBufferWidth && params.BackBufferHeight) {
     backWidth_ = static_cast<int>(params.BackBufferWidth);
     backHeight_ = static_cast<int>(params.BackBufferHeight);
   }
   autoDepth_ = params.EnableAutoDepthStencil;
-  resetState();
+  defaultState(&rec_);
+  copyState(&exec_, rec_);
+  if (frame_.commands().empty()) copyState(&frameStart_, rec_);
+  applyAllState();
   updateViewport();
+  previousValid_ = false;
   window_->lostSinceReset = false;
   return D3D_OK;
 }
 
 HRESULT GlDevice::Clear(DWORD flags, D3DCOLOR color, float z, DWORD stencil) {
   updateViewport();
-  int w = 0, h = 0;
-  drawableSize(&w, &h);
-  if ((flags & D3DCLEAR_TARGET) && !(viewport_ == PixelRect{0, 0, w, h})) {
-    glDisable(GL_SCISSOR_TEST);  // the bars around the back buffer stay black
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-  }
-  GLbitfield mask = 0;
-  if (flags & D3DCLEAR_TARGET) {
-    const auto c = colorFromPacked(color);
-    glClearColor(c[0], c[1], c[2], c[3]);
-    mask |= GL_COLOR_BUFFER_BIT;
-  }
-  if (flags & D3DCLEAR_ZBUFFER) {
-    glClearDepth(z);
-    glDepthMask(GL_TRUE);  // D3D clears depth whatever the write mask
-    mask |= GL_DEPTH_BUFFER_BIT;
-  }
-  if (flags & D3DCLEAR_STENCIL) {
-    glClearStencil(static_cast<GLint>(stencil));
-    mask |= GL_STENCIL_BUFFER_BIT;
-  }
-  glEnable(GL_SCISSOR_TEST);
-  glScissor(viewport_.x, viewport_.y, viewport_.width, viewport_.height);
-  glClear(mask);
-  glDisable(GL_SCISSOR_TEST);
-  applyRenderState(D3DRS_ZWRITEENABLE);
-  return D3D_OK;
+  ClearArgs a{};
+  a.flags = flags;
+  a.color = color;
+  a.z = z;
+  a.stencil = stencil;
+  a.viewport = viewport_;
+  drawableSize(&a.drawableWidth, &a.drawableHeight);
+  // A frame's picture owes nothing to the one before only where it starts by clearing it
+  // (colour clears the bars around the back buffer too).
+  if (frame_.pixelCalls() == 0) clearsFirst_ = (flags & D3DCLEAR_TARGET) && (flags & D3DCLEAR_ZBUFFER);
+  const uint32_t from = frame_.keep(&a, sizeof a);
+  FrameRecord::Command& c = frame_.add(FrameRecord::Op::Clear);
+  c.data = from;
+  c.size = sizeof a;
+  frame_.sign(from, PixelRect{0, 0, a.drawableWidth, a.drawableHeight});
+  return commit(c);
 }
 
 HRESULT GlDevice::BeginScene() { return D3D_OK; }
@@ -318,12 +328,14 @@ void GlDevice::waitForRefresh() {
 }
 
 HRESULT GlDevice::Present() {
+  if (window_->showFrameRate) drawFrameRate();
+  drawFrame();
   if (pacing_) waitForRefresh();
-  msaa_->resolve();
   // Some swaps (an off-screen surface) do not flush the frame's queued work; without this
   // the renderer's queue, and the memory it holds, grows with every frame.
   glFlush();
   SDL_GL_SwapWindow(window_->window);
+  noteSwap();
   FramePresented();
   if (vsync_ && !pacing_ && checkedPresents_ < kVsyncCheckFrames) {
     // A driver may accept a swap interval and still not wait: check the first frames.
@@ -337,83 +349,452 @@ HRESULT GlDevice::Present() {
   return D3D_OK;
 }
 
+void GlDevice::noteSwap() { swapTimes_[swapCount_++ % swapTimes_.size()] = nowMicros(); }
+
+// Frames shown in the last second and the longest time between two of them, in the top
+// right corner, over everything the frame drew.
+void GlDevice::drawFrameRate() {
+  const int64_t now = nowMicros();
+  if (readout_[0] == '\0' || now - readoutAt_ >= 500000) {
+    readoutAt_ = now;
+    int frames = 0;
+    int64_t worst = 0;
+    const size_t n = std::min(swapCount_, swapTimes_.size());
+    for (size_t i = 1; i < n; ++i) {
+      const int64_t t = swapTimes_[(swapCount_ - i) % swapTimes_.size()];
+      if (now - t > 1000000) break;
+      ++frames;
+      worst = std::max(worst, t - swapTimes_[(swapCount_ - i - 1) % swapTimes_.size()]);
+    }
+    std::snprintf(readout_, sizeof readout_, "%d fps, worst %.1f ms", frames, static_cast<double>(worst) / 1000.0);
+  }
+  if (!readoutFont_) {
+    FontDesc desc;
+    desc.face = "DejaVu Sans Mono";
+    desc.points = 10;
+    desc.bold = true;
+    readoutFont_ = std::static_pointer_cast<GlFont>(CreateFont(desc));
+    if (!readoutFont_) return;
+  }
+  const int32_t right = backWidth_ - 6, left = right - 190, top = 6, bottom = top + 20;
+  drawText(*readoutFont_, readout_, RECT{left + 1, top + 1, right + 1, bottom + 1}, DT_LEFT, 0xFF000000);
+  drawText(*readoutFont_, readout_, RECT{left, top, right, bottom}, DT_LEFT, 0xFFFFFF40);
+}
+
+// ---------------------------------------------------------------------------------------
+// Recording.
+
+HRESULT GlDevice::commit(const FrameRecord::Command& c) {
+  if (direct_) execute(frame_, c, nullptr);
+  return D3D_OK;
+}
+
+// The state a draw's pixels depend on, the rest zeroed: lights that are off, and lighting
+// and matrices where the draw does not use them, make no difference to it.
+uint32_t GlDevice::keepState(bool pretransformed) {
+  const uint32_t at = frame_.keep(&rec_, sizeof rec_);
+  auto* s = reinterpret_cast<DeviceState*>(frame_.bytes(at));
+  const bool lit = !pretransformed && s->renderState[D3DRS_LIGHTING] != 0;
+  for (DWORD i = 0; i < kLights; ++i) {
+    if (!lit || !s->lightOn[i]) std::memset(static_cast<void*>(&s->lights[i]), 0, sizeof s->lights[i]);
+  }
+  if (!lit) {
+    std::memset(static_cast<void*>(&s->material), 0, sizeof s->material);
+    s->renderState[D3DRS_AMBIENT] = 0;
+  }
+  if (pretransformed) s->world = s->view = s->projection = D3DMATRIX{};
+  return at;
+}
+
 HRESULT GlDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   if (state >= kRenderStateCount) return D3DERR_INVALIDCALL;
-  renderState_[state] = value;
-  applyRenderState(state);
-  return D3D_OK;
+  rec_.renderState[state] = value;
+  FrameRecord::Command& c = frame_.add(FrameRecord::Op::RenderState);
+  c.a = state;
+  c.b = value;
+  return commit(c);
 }
 
 HRESULT GlDevice::SetTransform(D3DTRANSFORMSTATETYPE type, const D3DMATRIX& m) {
   switch (type) {
     case D3DTS_WORLD:
-      world_ = m;
+      rec_.world = m;
       break;
     case D3DTS_VIEW:
-      view_ = m;
-      lightsDirty_ = true;  // lights are placed in world space through the view
+      rec_.view = m;
       break;
     case D3DTS_PROJECTION:
-      projection_ = m;
+      rec_.projection = m;
       break;
     default:
       return D3DERR_INVALIDCALL;
   }
-  matricesDirty_ = true;
-  return D3D_OK;
+  FrameRecord::Command& c = frame_.add(FrameRecord::Op::Transform);
+  c.a = type;
+  c.data = frame_.keep(&m, sizeof m);
+  return commit(c);
 }
 
 HRESULT GlDevice::SetTexture(DWORD stage, Texture* texture) {
   if (stage >= 8) return D3DERR_INVALIDCALL;
-  if (stage == 0) texture_ = static_cast<GlTexture*>(texture);
-  return D3D_OK;
+  if (stage != 0) return D3D_OK;
+  auto* t = static_cast<GlTexture*>(texture);
+  rec_.texture = t ? t->name() : 0;
+  rec_.textureSerial = t ? t->serial() : 0;
+  FrameRecord::Command& c = frame_.add(FrameRecord::Op::Texture);
+  c.a = rec_.texture;
+  return commit(c);
 }
 
 HRESULT GlDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
-  if (stage >= 8 || type >= stage_.size()) return D3DERR_INVALIDCALL;
-  if (stage == 0) {
-    stage_[type] = value;
-    stageDirty_ = true;
-  }
-  return D3D_OK;
+  if (stage >= 8 || type >= rec_.stage.size()) return D3DERR_INVALIDCALL;
+  if (stage != 0) return D3D_OK;
+  rec_.stage[type] = value;
+  FrameRecord::Command& c = frame_.add(FrameRecord::Op::StageState);
+  c.a = type;
+  c.b = value;
+  return commit(c);
 }
 
 HRESULT GlDevice::SetVertexShader(DWORD fvf) {
   VertexLayout layout;
   if (!layoutFor(fvf, &layout)) return D3DERR_INVALIDCALL;
-  fvf_ = fvf;
-  return D3D_OK;
+  rec_.fvf = fvf;
+  FrameRecord::Command& c = frame_.add(FrameRecord::Op::VertexShader);
+  c.a = fvf;
+  return commit(c);
 }
 
 HRESULT GlDevice::SetMaterial(const D3DMATERIAL8& material) {
-  material_ = material;
-  materialDirty_ = true;
-  return D3D_OK;
+  rec_.material = material;
+  FrameRecord::Command& c = frame_.add(FrameRecord::Op::Material);
+  c.data = frame_.keep(&material, sizeof material);
+  return commit(c);
 }
 
 HRESULT GlDevice::SetLight(DWORD index, const D3DLIGHT8& light) {
   if (index >= kLights) return D3DERR_INVALIDCALL;
-  lights_[index] = light;
-  lightsDirty_ = true;
-  return D3D_OK;
+  rec_.lights[index] = light;
+  FrameRecord::Command& c = frame_.add(FrameRecord::Op::Light);
+  c.a = index;
+  c.data = frame_.keep(&light, sizeof light);
+  return commit(c);
 }
 
 HRESULT GlDevice::LightEnable(DWORD index, bool enable) {
   if (index >= kLights) return D3DERR_INVALIDCALL;
-  lightOn_[index] = enable;
-  lightsDirty_ = true;
-  return D3D_OK;
+  rec_.lightOn[index] = enable ? 1 : 0;
+  FrameRecord::Command& c = frame_.add(FrameRecord::Op::LightEnable);
+  c.a = index;
+  c.b = enable ? 1 : 0;
+  return commit(c);
+}
+
+namespace {
+
+float FloatAt(const uint8_t* p) {
+  float f;
+  std::memcpy(&f, p, sizeof f);
+  return f;
+}
+
+}  // namespace
+
+// The window pixels that `count` vertices can touch, a little more, cut to the viewport.
+PixelRect GlDevice::boxOfVertices(const uint8_t* v, uint32_t count, uint32_t stride, bool pretransformed) const {
+  const PixelRect& vp = viewport_;
+  double x0 = 1e30, y0 = 1e30, x1 = -1e30, y1 = -1e30;
+  if (pretransformed) {
+    const double sx = static_cast<double>(vp.width) / backWidth_, sy = static_cast<double>(vp.height) / backHeight_;
+    for (uint32_t i = 0; i < count; ++i, v += stride) {
+      const double x = vp.x + FloatAt(v) * sx, y = vp.y + vp.height - FloatAt(v + 4) * sy;
+      x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+    }
+  } else {
+    D3DMATRIX m{}, wv{};
+    auto multiply = [](const D3DMATRIX& a, const D3DMATRIX& b, D3DMATRIX* out) {
+      for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+          out->m[r][c] = a.m[r][0] * b.m[0][c] + a.m[r][1] * b.m[1][c] + a.m[r][2] * b.m[2][c] + a.m[r][3] * b.m[3][c];
+    };
+    multiply(rec_.world, rec_.view, &wv);
+    multiply(wv, rec_.projection, &m);
+    for (uint32_t i = 0; i < count; ++i, v += stride) {
+      const double p[3] = {FloatAt(v), FloatAt(v + 4), FloatAt(v + 8)};
+      double clip[4];
+      for (int c = 0; c < 4; ++c) clip[c] = p[0] * m.m[0][c] + p[1] * m.m[1][c] + p[2] * m.m[2][c] + m.m[3][c];
+      // Behind the eye (or not a number): it may reach anywhere.
+      if (!(clip[3] > 1e-6)) return vp;
+      const double x = vp.x + (clip[0] / clip[3] + 1) * 0.5 * vp.width;
+      const double y = vp.y + (clip[1] / clip[3] + 1) * 0.5 * vp.height;
+      x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+    }
+  }
+  if (!(x0 <= x1 && y0 <= y1)) return PixelRect{0, 0, 0, 0};
+  // Two pixels of margin: pixel centres, the samples around them and wide lines.
+  constexpr double kMargin = 2;
+  const double big = 1e6;
+  const int ix0 = static_cast<int>(std::floor(std::clamp(x0 - kMargin, -big, big)));
+  const int iy0 = static_cast<int>(std::floor(std::clamp(y0 - kMargin, -big, big)));
+  const int ix1 = static_cast<int>(std::ceil(std::clamp(x1 + kMargin, -big, big)));
+  const int iy1 = static_cast<int>(std::ceil(std::clamp(y1 + kMargin, -big, big)));
+  return Intersection(PixelRect{ix0, iy0, ix1 - ix0, iy1 - iy0}, vp);
+}
+
+HRESULT GlDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, uint32_t primitiveCount, const void* vertices,
+                                  uint32_t stride) {
+  const uint32_t count = vertexCountFor(type, primitiveCount);
+  if (count == 0) return D3D_OK;
+  VertexLayout layout;
+  if (!vertices || !layoutFor(rec_.fvf, &layout) || stride < static_cast<uint32_t>(layout.size))
+    return D3DERR_INVALIDCALL;
+  const uint32_t from = keepState(layout.pretransformed);
+  const uint32_t args[3] = {static_cast<uint32_t>(type), count, stride};
+  frame_.keep(args, sizeof args);
+  // The bytes the draw reads: the last vertex only as far as its format goes.
+  const uint32_t bytes = (count - 1) * stride + static_cast<uint32_t>(layout.size);
+  const uint32_t data = frame_.keep(vertices, bytes);
+  FrameRecord::Command& c = frame_.add(FrameRecord::Op::Draw);
+  c.a = type;
+  c.b = count;
+  c.c = stride;
+  c.data = data;
+  c.size = bytes;
+  frame_.sign(from, boxOfVertices(frame_.bytes(data), count, stride, layout.pretransformed));
+  return commit(c);
+}
+
+HRESULT GlDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, uint32_t vertexCount, uint32_t primitiveCount,
+                                         const uint32_t* indices, const void* vertices, uint32_t stride) {
+  const uint32_t count = vertexCountFor(type, primitiveCount);
+  if (count == 0 || vertexCount == 0) return D3D_OK;
+  if (!indices) return D3DERR_INVALIDCALL;
+  VertexLayout layout;
+  if (!vertices || !layoutFor(rec_.fvf, &layout) || stride < static_cast<uint32_t>(layout.size))
+    return D3DERR_INVALIDCALL;
+  const uint32_t from = keepState(layout.pretransformed);
+  const uint32_t args[4] = {static_cast<uint32_t>(type), count, stride, vertexCount};
+  frame_.keep(args, sizeof args);
+  const uint32_t bytes = (vertexCount - 1) * stride + static_cast<uint32_t>(layout.size);
+  const uint32_t data = frame_.keep(vertices, bytes);
+  frame_.keep(indices, count * sizeof(uint32_t));
+  FrameRecord::Command& c = frame_.add(FrameRecord::Op::DrawIndexed);
+  c.a = type;
+  c.b = count;
+  c.c = stride;
+  c.d = vertexCount;
+  c.data = data;
+  c.size = bytes;
+  frame_.sign(from, boxOfVertices(frame_.bytes(data), vertexCount, stride, layout.pretransformed));
+  return commit(c);
+}
+
+// ---------------------------------------------------------------------------------------
+// Drawing the kept calls.
+
+void GlDevice::resolve() {
+  if (!direct_) {
+    beginPass();
+    runCommands(frame_, nullptr);
+    direct_ = true;
+  }
+  target_->resolve();
+}
+
+void GlDevice::setFrameReuse(bool on) {
+  reuse_ = on;
+  previousValid_ = false;
+}
+
+// Each pass over the frame starts from the state the frame began with.
+void GlDevice::beginPass() {
+  copyState(&exec_, frameStart_);
+  applyAllState();
+}
+
+void GlDevice::redrawWhole() {
+  if (!frame_.commands().empty()) return;  // only between frames
+  copyState(&exec_, previousStart_);
+  applyAllState();
+  runCommands(previous_, nullptr);
+  boxes_.clear();
+  target_->show(boxes_, true);
+  copyState(&exec_, frameStart_);
+}
+
+void GlDevice::runCommands(const FrameRecord& frame, const PixelRect* limit) {
+  for (const FrameRecord::Command& c : frame.commands()) execute(frame, c, limit);
+  if (limit) glDisable(GL_SCISSOR_TEST);
+}
+
+void GlDevice::drawFrame() {
+  int w = 0, h = 0;
+  drawableSize(&w, &h);
+  lastFrame_ = FrameStats{};
+  bool whole = true;
+  if (direct_) {
+    // Drawn already, call by call.
+  } else {
+    whole = !(reuse_ && clearsFirst_ && target_->keeps() && previousValid_ && keptWidth_ == w && keptHeight_ == h &&
+              keptViewport_ == viewport_ && FrameRecord::Differences(previous_, frame_, kMostBoxes, &boxes_));
+    if (whole) {
+      beginPass();
+      runCommands(frame_, nullptr);
+    } else {
+      for (const PixelRect& box : boxes_) {
+        beginPass();
+        glEnable(GL_SCISSOR_TEST);
+        runCommands(frame_, &box);
+        lastFrame_.pixels += Area(box);
+      }
+      lastFrame_.boxes = static_cast<int>(boxes_.size());
+    }
+  }
+  lastFrame_.whole = whole;
+  if (whole) lastFrame_.pixels = int64_t{w} * h;
+  target_->show(boxes_, whole);
+  finishFrame();
+  previousValid_ = target_->keeps();
+  keptWidth_ = w;
+  keptHeight_ = h;
+  keptViewport_ = viewport_;
+  direct_ = false;
+}
+
+// The frame just drawn becomes the one the next is compared with.
+void GlDevice::finishFrame() {
+  std::swap(frame_, previous_);
+  frame_.clear();
+  copyState(&previousStart_, frameStart_);
+  if (!pendingDeletes_.empty()) {
+    glDeleteTextures(static_cast<GLsizei>(pendingDeletes_.size()), pendingDeletes_.data());
+    pendingDeletes_.clear();
+  }
+  boxes_.clear();
+  clearsFirst_ = false;
+  copyState(&frameStart_, rec_);
+}
+
+void GlDevice::execute(const FrameRecord& frame, const FrameRecord::Command& c, const PixelRect* limit) {
+  using Op = FrameRecord::Op;
+  switch (c.op) {
+    case Op::RenderState:
+      exec_.renderState[c.a] = c.b;
+      applyRenderState(c.a);
+      break;
+    case Op::Transform: {
+      D3DMATRIX m;
+      std::memcpy(&m, frame.bytes(c.data), sizeof m);
+      if (c.a == D3DTS_WORLD) {
+        exec_.world = m;
+      } else if (c.a == D3DTS_VIEW) {
+        exec_.view = m;
+        lightsDirty_ = true;  // lights are placed in world space through the view
+      } else {
+        exec_.projection = m;
+      }
+      matricesDirty_ = true;
+      break;
+    }
+    case Op::Texture:
+      exec_.texture = c.a;
+      break;
+    case Op::StageState:
+      exec_.stage[c.a] = c.b;
+      stageDirty_ = true;
+      break;
+    case Op::VertexShader:
+      exec_.fvf = c.a;
+      break;
+    case Op::Material:
+      std::memcpy(&exec_.material, frame.bytes(c.data), sizeof exec_.material);
+      materialDirty_ = true;
+      break;
+    case Op::Light:
+      std::memcpy(&exec_.lights[c.a], frame.bytes(c.data), sizeof exec_.lights[c.a]);
+      lightsDirty_ = true;
+      break;
+    case Op::LightEnable:
+      exec_.lightOn[c.a] = static_cast<uint8_t>(c.b);
+      lightsDirty_ = true;
+      break;
+    case Op::Clear: {
+      ClearArgs a;
+      std::memcpy(&a, frame.bytes(c.data), sizeof a);
+      execClear(a, limit);
+      break;
+    }
+    case Op::Draw:
+    case Op::DrawIndexed: {
+      if (limit && !Overlap(c.box, *limit)) break;
+      const uint8_t* v = frame.bytes(c.data);
+      prepareDraw(v, c.c);
+      if (limit) glScissor(limit->x, limit->y, limit->width, limit->height);
+      if (c.op == Op::Draw) {
+        glDrawArrays(primitiveFor(static_cast<D3DPRIMITIVETYPE>(c.a)), 0, static_cast<GLsizei>(c.b));
+      } else {
+        const auto* indices = reinterpret_cast<const uint32_t*>(frame.bytes(c.data) + ((c.size + 15) & ~15u));
+        glDrawElements(primitiveFor(static_cast<D3DPRIMITIVETYPE>(c.a)), static_cast<GLsizei>(c.b), GL_UNSIGNED_INT,
+                       indices);
+      }
+      break;
+    }
+    case Op::Text: {
+      if (limit && !Overlap(c.box, *limit)) break;
+      TextQuad q;
+      std::memcpy(&q, frame.bytes(c.data), sizeof q);
+      execText(q, limit);
+      break;
+    }
+  }
+}
+
+void GlDevice::execClear(const ClearArgs& a, const PixelRect* limit) {
+  auto scissor = [limit](const PixelRect& r) {
+    const PixelRect s = limit ? Intersection(r, *limit) : r;
+    glScissor(s.x, s.y, s.width, s.height);
+  };
+  glViewport(a.viewport.x, a.viewport.y, a.viewport.width, a.viewport.height);
+  glEnable(GL_SCISSOR_TEST);
+  if ((a.flags & D3DCLEAR_TARGET) && !(a.viewport == PixelRect{0, 0, a.drawableWidth, a.drawableHeight})) {
+    scissor(PixelRect{0, 0, a.drawableWidth, a.drawableHeight});  // the bars around the back buffer stay black
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+  }
+  GLbitfield mask = 0;
+  if (a.flags & D3DCLEAR_TARGET) {
+    const auto c = colorFromPacked(a.color);
+    glClearColor(c[0], c[1], c[2], c[3]);
+    mask |= GL_COLOR_BUFFER_BIT;
+  }
+  if (a.flags & D3DCLEAR_ZBUFFER) {
+    glClearDepth(a.z);
+    glDepthMask(GL_TRUE);  // D3D clears depth whatever the write mask
+    mask |= GL_DEPTH_BUFFER_BIT;
+  }
+  if (a.flags & D3DCLEAR_STENCIL) {
+    glClearStencil(static_cast<GLint>(a.stencil));
+    mask |= GL_STENCIL_BUFFER_BIT;
+  }
+  scissor(a.viewport);
+  glClear(mask);
+  if (limit) {
+    glScissor(limit->x, limit->y, limit->width, limit->height);
+  } else {
+    glDisable(GL_SCISSOR_TEST);
+  }
+  applyRenderState(D3DRS_ZWRITEENABLE);
 }
 
 // ---------------------------------------------------------------------------------------
 void GlDevice::applyLights() {
   for (DWORD i = 0; i < kLights; ++i) {
     const GLenum id = GL_LIGHT0 + i;
-    if (!lightOn_[i]) {
+    if (!exec_.lightOn[i]) {
       glDisable(id);
       continue;
     }
-    const GlLight l = translateLight(lights_[i]);
+    const GlLight l = translateLight(exec_.lights[i]);
     glLightfv(id, GL_AMBIENT, l.ambient.data());
     glLightfv(id, GL_DIFFUSE, l.diffuse.data());
     glLightfv(id, GL_SPECULAR, l.specular.data());
@@ -429,14 +810,14 @@ void GlDevice::applyLights() {
 }
 
 void GlDevice::applyMaterial() {
-  const bool specular = renderState_[D3DRS_SPECULARENABLE] != 0;
-  const GlMaterial m = translateMaterial(material_, specular);
+  const bool specular = exec_.renderState[D3DRS_SPECULARENABLE] != 0;
+  const GlMaterial m = translateMaterial(exec_.material, specular);
   glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, m.ambient.data());
   glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, m.diffuse.data());
   glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, m.specular.data());
   glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, m.emission.data());
   glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, m.shininess);
-  const auto ambient = colorFromPacked(renderState_[D3DRS_AMBIENT]);
+  const auto ambient = colorFromPacked(exec_.renderState[D3DRS_AMBIENT]);
   glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient.data());
   glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, specular ? GL_SEPARATE_SPECULAR_COLOR : GL_SINGLE_COLOR);
 }
@@ -444,11 +825,11 @@ void GlDevice::applyMaterial() {
 void GlDevice::enterWorldMode() {
   if (mode_ != Mode::World || matricesDirty_ || lightsDirty_) {
     glMatrixMode(GL_PROJECTION);
-    glLoadMatrixf(projectionForGl(projection_).data());
+    glLoadMatrixf(projectionForGl(exec_.projection).data());
     glMatrixMode(GL_MODELVIEW);
-    glLoadMatrixf(toGl(view_).data());
+    glLoadMatrixf(toGl(exec_.view).data());
     if (lightsDirty_) applyLights();  // positions and directions go through the view alone
-    glMultMatrixf(toGl(world_).data());
+    glMultMatrixf(toGl(exec_.world).data());
     matricesDirty_ = lightsDirty_ = false;
     mode_ = Mode::World;
   }
@@ -468,19 +849,22 @@ void GlDevice::enterScreenMode() {
 }
 
 void GlDevice::applyTexture(bool screen) {
-  if (!texture_) {
+  const GLuint texture = exec_.texture;
+  if (!texture) {
     glDisable(GL_TEXTURE_2D);
     return;
   }
+  const auto& stage_ = exec_.stage;
   glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, texture_->name());
+  glBindTexture(GL_TEXTURE_2D, texture);
   // Screen pictures span their texture once (0 … 1). D3D samples them by point, which
   // never reaches across an edge; with linear filtering, wrapping would pull the opposite
   // edge in as a faint line along the border, so they are clamped.
   const GLenum s = screen ? GL_CLAMP_TO_EDGE : wrapModeFor(stage_[D3DTSS_ADDRESSU]);
   const GLenum t = screen ? GL_CLAMP_TO_EDGE : wrapModeFor(stage_[D3DTSS_ADDRESSV]);
-  if (texture_->wrapS != s) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, texture_->wrapS = s);
-  if (texture_->wrapT != t) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, texture_->wrapT = t);
+  // Kept by the texture object: OpenGL does nothing when they are as asked already.
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, static_cast<GLint>(s));
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, static_cast<GLint>(t));
   if (stageDirty_) {
     const StageCombine c =
         stageCombineFor(stage_[D3DTSS_COLOROP], stage_[D3DTSS_COLORARG1], stage_[D3DTSS_COLORARG2],
@@ -501,12 +885,12 @@ void GlDevice::applyTexture(bool screen) {
   }
 }
 
-HRESULT GlDevice::prepareDraw(const uint8_t* v, uint32_t stride) {
+// The vertices were checked against the format when the draw was recorded.
+void GlDevice::prepareDraw(const uint8_t* v, uint32_t stride) {
   VertexLayout layout;
-  if (!v || !layoutFor(fvf_, &layout) || stride < static_cast<uint32_t>(layout.size))
-    return D3DERR_INVALIDCALL;
+  layoutFor(exec_.fvf, &layout);
   const auto s = static_cast<GLsizei>(stride);
-  const bool specularOn = renderState_[D3DRS_SPECULARENABLE] != 0;
+  const bool specularOn = exec_.renderState[D3DRS_SPECULARENABLE] != 0;
   bool colourSum = false;
   if (layout.pretransformed) {
     // Back-buffer pixels: no transform, no lighting, coloured by diffuse (+ specular).
@@ -515,7 +899,7 @@ HRESULT GlDevice::prepareDraw(const uint8_t* v, uint32_t stride) {
     colourSum = specularOn && layout.specular >= 0 && glSecondaryColorPointer_;
   } else {
     enterWorldMode();
-    const bool lit = renderState_[D3DRS_LIGHTING] != 0;
+    const bool lit = exec_.renderState[D3DRS_LIGHTING] != 0;
     lit ? glEnable(GL_LIGHTING) : glDisable(GL_LIGHTING);
     colourSum = !lit && specularOn && layout.specular >= 0 && glSecondaryColorPointer_;
   }
@@ -549,26 +933,6 @@ HRESULT GlDevice::prepareDraw(const uint8_t* v, uint32_t stride) {
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
   }
   applyTexture(layout.pretransformed);
-  return D3D_OK;
-}
-
-HRESULT GlDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, uint32_t primitiveCount, const void* vertices,
-                                  uint32_t stride) {
-  const uint32_t count = vertexCountFor(type, primitiveCount);
-  if (count == 0) return D3D_OK;
-  if (HRESULT hr = prepareDraw(static_cast<const uint8_t*>(vertices), stride); hr != D3D_OK) return hr;
-  glDrawArrays(primitiveFor(type), 0, static_cast<GLsizei>(count));
-  return D3D_OK;
-}
-
-HRESULT GlDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, uint32_t vertexCount, uint32_t primitiveCount,
-                                         const uint32_t* indices, const void* vertices, uint32_t stride) {
-  const uint32_t count = vertexCountFor(type, primitiveCount);
-  if (count == 0 || vertexCount == 0) return D3D_OK;
-  if (!indices) return D3DERR_INVALIDCALL;
-  if (HRESULT hr = prepareDraw(static_cast<const uint8_t*>(vertices), stride); hr != D3D_OK) return hr;
-  glDrawElements(primitiveFor(type), static_cast<GLsizei>(count), GL_UNSIGNED_INT, indices);
-  return D3D_OK;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -602,11 +966,28 @@ TexturePtr GlDevice::CreateTexture(const Image& image, bool mipmaps) {
     glDeleteTextures(1, &name);
     return nullptr;
   }
-  return std::make_shared<GlTexture>(link_, name, image.width, image.height);
+  return std::make_shared<GlTexture>(link_, name, image.width, image.height, nextSerial_++);
 }
 
-void GlDevice::forgetTexture(const GlTexture* texture) {
-  if (texture_ == texture) texture_ = nullptr;
+// A texture the game let go is no longer drawn with, even where it is still set; its
+// OpenGL texture goes once the frame that may have drawn with it is drawn.
+void GlDevice::releaseTexture(const GlTexture* texture) {
+  const uint64_t serial = texture->serial();
+  if (previousStart_.textureSerial == serial) previousStart_.texture = 0, previousStart_.textureSerial = 0;
+  if (frame_.commands().empty()) {
+    for (DeviceState* s : {&rec_, &frameStart_}) {
+      if (s->textureSerial == serial) s->texture = 0, s->textureSerial = 0;
+    }
+    const GLuint name = texture->name();
+    glDeleteTextures(1, &name);
+    return;
+  }
+  if (rec_.textureSerial == serial) {
+    rec_.texture = 0;
+    rec_.textureSerial = 0;
+    commit(frame_.add(FrameRecord::Op::Texture));  // as if set to none here
+  }
+  pendingDeletes_.push_back(texture->name());
 }
 
 FontPtr GlDevice::CreateFont(const FontDesc& desc) {
@@ -652,19 +1033,18 @@ TTF_Font* GlDevice::faceAtScale(GlFont& font) {
   return font.scaledFace ? font.scaledFace : font.face();
 }
 
-// The window's size changed: the faces made for the old one, and their strings, go.
+// The window's size changed: the faces made for the old one, and their strings, go (their
+// textures once the frame that may still draw them is shown).
 void GlDevice::dropScaledFaces() {
-  std::vector<uint32_t> textures;
   for (auto it = faces_.begin(); it != faces_.end();) {
     if (!it->scaled) {
       ++it;
       continue;
     }
-    textCache_.forget(it->font, &textures);
+    textCache_.forget(it->font, &pendingDeletes_);
     TTF_CloseFont(it->font);
     it = faces_.erase(it);
   }
-  if (!textures.empty()) glDeleteTextures(static_cast<GLsizei>(textures.size()), textures.data());
   for (const auto& f : fonts_) {
     f->scaledFace = nullptr;
     f->scaledPixels = 0;
@@ -691,7 +1071,7 @@ HRESULT GlDevice::drawText(GlFont& font, const char* text, const RECT& rect, DWO
     ++stats.stringsRasterised;
     uint32_t evicted = 0;
     entry = &textCache_.insert(face, text, &evicted);
-    if (evicted) glDeleteTextures(1, &evicted);
+    if (evicted) pendingDeletes_.push_back(evicted);  // a string of this frame may use it
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
@@ -704,6 +1084,7 @@ HRESULT GlDevice::drawText(GlFont& font, const char* text, const RECT& rect, DWO
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, surface->w, surface->h, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
                  surface->pixels);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glBindTexture(GL_TEXTURE_2D, 0);
     entry->texture = name;
     entry->width = surface->w;
     entry->height = surface->h;
@@ -719,10 +1100,37 @@ HRESULT GlDevice::drawText(GlFont& font, const char* text, const RECT& rect, DWO
   double x = std::round(rect.left * sx);
   if (format & DT_CENTER) x += std::trunc(((rect.right - rect.left) * sx - width) / 2);
   const double y = std::round(rect.top * sy);
-  const PixelRect clip = scissorFor(rect, viewport_, backWidth_, backHeight_);
 
+  TextQuad q{};
+  q.texture = entry->texture;
+  q.x0 = static_cast<float>(x);
+  q.y0 = static_cast<float>(y);
+  q.x1 = q.x0 + static_cast<float>(width);
+  q.y1 = q.y0 + static_cast<float>(height);
+  q.clip = scissorFor(rect, viewport_, backWidth_, backHeight_);
+  q.color = color;
+  q.viewportWidth = viewport_.width;
+  q.viewportHeight = viewport_.height;
+  q.face = face;
+  // Its signature: the placed quad and the string (the texture's name may be used again).
+  const uint32_t from = frame_.keep(&q, sizeof q);
+  frame_.keep(text, std::strlen(text) + 1);
+  FrameRecord::Command& c = frame_.add(FrameRecord::Op::Text);
+  c.data = from;
+  c.size = sizeof q;
+  // The quad in window pixels (y up), cut to its clip, with a pixel of margin.
+  const PixelRect quad{viewport_.x + static_cast<int>(std::floor(q.x0)) - 1,
+                       viewport_.y + viewport_.height - static_cast<int>(std::ceil(q.y1)) - 1,
+                       static_cast<int>(std::ceil(q.x1) - std::floor(q.x0)) + 2,
+                       static_cast<int>(std::ceil(q.y1) - std::floor(q.y0)) + 2};
+  frame_.sign(from, Intersection(quad, q.clip));
+  return commit(c);
+}
+
+void GlDevice::execText(const TextQuad& q, const PixelRect* limit) {
+  const PixelRect clip = limit ? Intersection(q.clip, *limit) : q.clip;
   glMatrixMode(GL_PROJECTION);
-  glLoadMatrixf(screenProjection(viewport_.width, viewport_.height).data());
+  glLoadMatrixf(screenProjection(q.viewportWidth, q.viewportHeight).data());
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   mode_ = Mode::None;  // the next draw loads its own matrices
@@ -737,27 +1145,24 @@ HRESULT GlDevice::drawText(GlFont& font, const char* text, const RECT& rect, DWO
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glEnable(GL_SCISSOR_TEST);
-  glScissor(clip.x, clip.y, clip.width, clip.height);
+  glScissor(clip.x, clip.y, std::max(clip.width, 0), std::max(clip.height, 0));
   glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, entry->texture);
+  glBindTexture(GL_TEXTURE_2D, q.texture);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-  glColor4ub(static_cast<GLubyte>(color >> 16), static_cast<GLubyte>(color >> 8), static_cast<GLubyte>(color),
-             static_cast<GLubyte>(color >> 24));
-  const auto x0 = static_cast<float>(x), y0 = static_cast<float>(y);
-  const float x1 = x0 + static_cast<float>(width), y1 = y0 + static_cast<float>(height);
+  glColor4ub(static_cast<GLubyte>(q.color >> 16), static_cast<GLubyte>(q.color >> 8), static_cast<GLubyte>(q.color),
+             static_cast<GLubyte>(q.color >> 24));
   glBegin(GL_TRIANGLE_STRIP);
   glTexCoord2f(0, 0);
-  glVertex2f(x0, y0);
+  glVertex2f(q.x0, q.y0);
   glTexCoord2f(1, 0);
-  glVertex2f(x1, y0);
+  glVertex2f(q.x1, q.y0);
   glTexCoord2f(0, 1);
-  glVertex2f(x0, y1);
+  glVertex2f(q.x0, q.y1);
   glTexCoord2f(1, 1);
-  glVertex2f(x1, y1);
+  glVertex2f(q.x1, q.y1);
   glEnd();
   glPopAttrib();
   stageDirty_ = true;
-  return D3D_OK;
 }
 
 }  // namespace plat::sdl

@@ -13,6 +13,7 @@
 
 #include "platform/d3d8.h"
 #include "platform/sdl/frame_pacer.h"
+#include "platform/sdl/frame_record.h"
 #include "platform/sdl/gl_translate.h"
 #include "platform/sdl/multisample.h"
 #include "platform/sdl/text_cache.h"
@@ -32,6 +33,8 @@ struct WindowState {
   int drawableWidth = 0, drawableHeight = 0;
   // Return pressed with Alt toggles full screen: hidden from the keyboard state until let go.
   bool hideReturn = false;
+  // The frame-rate readout (F3, --show-fps).
+  bool showFrameRate = false;
 
   bool lost() const { return minimised || (focusLost && fullscreen); }
   void update(bool isMinimised, bool isFocusLost) {
@@ -61,27 +64,33 @@ struct DeviceLink {
 
 class GlTexture : public Texture {
  public:
-  GlTexture(std::shared_ptr<DeviceLink> link, GLuint name, int width, int height);
+  GlTexture(std::shared_ptr<DeviceLink> link, GLuint name, int width, int height, uint64_t serial);
   ~GlTexture() override;
   int Width() const override { return width_; }
   int Height() const override { return height_; }
 
   GLuint name() const { return name_; }
-  // Wrap modes last given to this texture object (OpenGL keeps them per texture).
-  GLenum wrapS = GL_REPEAT, wrapT = GL_REPEAT;
+  // Different for every texture the device has made (a name may be used again).
+  uint64_t serial() const { return serial_; }
 
  private:
   std::shared_ptr<DeviceLink> link_;
   GLuint name_;
   int width_, height_;
+  uint64_t serial_;
 };
 
 class GlFont;
 
+// Calls are kept until Present and drawn then. The frame is drawn into a framebuffer of the
+// device's own that keeps the last frame's picture: only the boxes where this frame's calls
+// differ from the last frame's are drawn again (every call of the frame, in order, cut to
+// those boxes), so a picture that barely moves costs little whatever the window's size.
 class GlDevice : public Device {
  public:
   // Takes the window's OpenGL context; `state` belongs to the platform and outlives this.
-  GlDevice(WindowState* state, SDL_GLContext context, const D3DPRESENT_PARAMETERS& params);
+  // `samples`: samples a pixel wished for (the driver's most if fewer; 1: none).
+  GlDevice(WindowState* state, SDL_GLContext context, const D3DPRESENT_PARAMETERS& params, int samples = 4);
   ~GlDevice() override;
 
   HRESULT TestCooperativeLevel() override;
@@ -107,7 +116,7 @@ class GlDevice : public Device {
 
   // Text of a device font: `text` in back-buffer pixels at the rectangle, clipped to it.
   HRESULT drawText(GlFont& font, const char* text, const RECT& rect, DWORD format, D3DCOLOR color);
-  void forgetTexture(const GlTexture* texture);
+  void releaseTexture(const GlTexture* texture);
 
   bool vsync() const { return vsync_; }
   bool pacing() const { return pacing_; }
@@ -117,30 +126,98 @@ class GlDevice : public Device {
   // Window pixels per back-buffer pixel: text is rasterised at its size times this.
   double textScale() const { return textScale_; }
   // Samples a pixel of the frames drawn (0: one, the window's own buffer).
-  int samples() const { return msaa_ ? msaa_->samples() : 0; }
-  // The frame so far into the window's back buffer, for reading it back.
-  void resolve() {
-    if (msaa_) msaa_->resolve();
-  }
+  int samples() const { return target_ ? target_->samples() : 0; }
+  // The frame so far, drawn and resolved into the window's back buffer for reading it
+  // back; the rest of the frame is then drawn call by call.
+  void resolve();
+
+  // Off: every frame is drawn whole, as it would be without the kept picture (for
+  // comparing the two). On by default.
+  void setFrameReuse(bool on);
+  bool frameReuse() const { return reuse_; }
+  // What the last presented frame drew again.
+  struct FrameStats {
+    bool whole = false;    // the whole picture
+    int boxes = 0;         // else: the boxes drawn again (0: nothing changed)
+    int64_t pixels = 0;    // window pixels drawn again
+  };
+  const FrameStats& lastFrame() const { return lastFrame_; }
+  // Between frames: the frame last presented drawn again whole into the window's back
+  // buffer, as it would have been drawn without the kept picture (for checking the two
+  // agree).
+  void redrawWhole();
+  // Bytes of the device's own framebuffers (colour, depth, and the resolved picture).
+  int64_t framebufferBytes() const { return target_ ? target_->bytes() : 0; }
 
  private:
   enum class Mode { None, World, Screen };
   static constexpr DWORD kLights = 8;
+  // Boxes drawn again at most in one frame; more are joined.
+  static constexpr size_t kMostBoxes = 6;
 
-  void resetState();
+  // The Direct3D state a call is drawn with. Copied as bytes: a frame's pixel call keeps
+  // it in its signature.
+  struct DeviceState {
+    std::array<DWORD, kRenderStateCount> renderState;
+    D3DMATRIX world, view, projection;
+    GLuint texture;  // stage 0's, 0 for none
+    uint64_t textureSerial;
+    std::array<DWORD, 32> stage;  // texture stage 0 states by D3DTEXTURESTAGESTATETYPE
+    DWORD fvf;
+    D3DMATERIAL8 material;
+    std::array<D3DLIGHT8, kLights> lights;
+    std::array<uint8_t, kLights> lightOn;
+  };
+  static void copyState(DeviceState* to, const DeviceState& from);
+
+  // A string as drawn: its texture placed in the window's own pixels, cut to `clip`.
+  struct TextQuad {
+    GLuint texture;
+    float x0, y0, x1, y1;
+    PixelRect clip;
+    D3DCOLOR color;
+    int viewportWidth, viewportHeight;
+    const void* face;
+  };
+  struct ClearArgs {
+    DWORD flags;
+    D3DCOLOR color;
+    float z;
+    DWORD stencil;
+    PixelRect viewport;
+    int drawableWidth, drawableHeight;
+  };
+
+  // Recording.
+  void defaultState(DeviceState* s) const;
+  HRESULT commit(const FrameRecord::Command& c);
+  uint32_t keepState(bool pretransformed);
+  PixelRect boxOfVertices(const uint8_t* v, uint32_t count, uint32_t stride, bool pretransformed) const;
+  // Drawing the kept calls.
+  void drawFrame();
+  void runCommands(const FrameRecord& frame, const PixelRect* limit);
+  void execute(const FrameRecord& frame, const FrameRecord::Command& c, const PixelRect* limit);
+  void beginPass();
+  void finishFrame();
+
   void applyRenderState(DWORD state);
+  void applyAllState();
   void updateViewport();
   void drawableSize(int* width, int* height) const;
   TTF_Font* openFace(const std::string& path, int pixels, bool bold, bool scaled);
   TTF_Font* faceAtScale(GlFont& font);
   void dropScaledFaces();
-  HRESULT prepareDraw(const uint8_t* vertices, uint32_t stride);
+  void prepareDraw(const uint8_t* vertices, uint32_t stride);
   void enterWorldMode();
   void enterScreenMode();
   void applyLights();
   void applyMaterial();
   void applyTexture(bool screen);
+  void execClear(const ClearArgs& a, const PixelRect* limit);
+  void execText(const TextQuad& q, const PixelRect* limit);
   void waitForRefresh();
+  void noteSwap();
+  void drawFrameRate();
 
   WindowState* window_;
   SDL_GLContext context_;
@@ -155,19 +232,33 @@ class GlDevice : public Device {
   int checkedPresents_ = 0;
   int64_t vsyncCheckStart_ = 0;
   PFNGLSECONDARYCOLORPOINTERPROC glSecondaryColorPointer_ = nullptr;
-  std::unique_ptr<MultisampleTarget> msaa_;
+  std::unique_ptr<MultisampleTarget> target_;
+  uint64_t nextSerial_ = 1;
 
-  // Direct3D state.
-  std::array<DWORD, kRenderStateCount> renderState_{};
-  D3DMATRIX world_{}, view_{}, projection_{};
-  GlTexture* texture_ = nullptr;
-  std::array<DWORD, 32> stage_{};  // texture stage 0 states by D3DTEXTURESTAGESTATETYPE
-  DWORD fvf_ = 0;
-  D3DMATERIAL8 material_{};
-  std::array<D3DLIGHT8, kLights> lights_{};
-  std::array<bool, kLights> lightOn_{};
+  // The frame being recorded and the one before it, with the textures they draw with.
+  FrameRecord frame_, previous_;
+  std::vector<GLuint> pendingDeletes_;  // textures let go while a frame that may use them is kept
+  std::vector<PixelRect> boxes_;
+  DeviceState rec_{};         // the state as the calls recorded so far leave it
+  DeviceState frameStart_{};  // the state the frame began with
+  DeviceState previousStart_{};
+  bool reuse_ = true;
+  bool previousValid_ = false;  // the kept picture is the previous frame's, whole
+  bool direct_ = false;         // the rest of this frame is drawn call by call
+  bool clearsFirst_ = false;    // the frame's first pixel call clears colour and depth
+  int keptWidth_ = 0, keptHeight_ = 0;
+  PixelRect keptViewport_{};
+  FrameStats lastFrame_;
 
-  // What the OpenGL side holds now.
+  // The frame-rate readout: the times of the last swaps, and its text, renewed twice a second.
+  std::array<int64_t, 1024> swapTimes_{};
+  size_t swapCount_ = 0;
+  int64_t readoutAt_ = 0;
+  char readout_[64] = "";
+  std::shared_ptr<GlFont> readoutFont_;
+
+  // The state OpenGL is drawing with.
+  DeviceState exec_{};
   Mode mode_ = Mode::None;
   bool matricesDirty_ = true, lightsDirty_ = true, materialDirty_ = true, stageDirty_ = true;
 

@@ -278,7 +278,7 @@ class SdlPlatform : public Platform {
       std::fprintf(stderr, "vantor: no OpenGL context: %s\n", SDL_GetError());
       return nullptr;
     }
-    return std::make_unique<sdl::GlDevice>(&state_, context, params);
+    return std::make_unique<sdl::GlDevice>(&state_, context, params, preferences_.samples);
   }
 
   std::unique_ptr<KeyboardDevice> CreateKeyboard() override {
@@ -291,6 +291,7 @@ class SdlPlatform : public Platform {
 
   void SetPadLayout(const PadLayout& layout) override { pads_->SetLayout(layout); }
   void Rumble(int pad, float strength, uint32_t ms) override { pads_->Rumble(pad, strength, ms); }
+  void ShowFrameRate(bool on) override { state_.showFrameRate = on; }
 
  private:
   // The game draws an 800 × 600 back buffer, shown on the whole desktop with bars, or in a
@@ -320,7 +321,8 @@ class SdlPlatform : public Platform {
   }
 
   // Keys of the player's own, never of the game: F11 and Alt+Enter toggle full screen; M
-  // mutes and unmutes, except while typing (then it is a letter). True when handled.
+  // mutes and unmutes, except while typing (then it is a letter); F3 shows or hides the
+  // frame rate. True when handled.
   bool playerKey(const SDL_KeyboardEvent& key) {
     const bool alt = (key.keysym.mod & KMOD_ALT) != 0;
     const bool otherModifier = (key.keysym.mod & (KMOD_CTRL | KMOD_GUI)) != 0;
@@ -333,6 +335,9 @@ class SdlPlatform : public Platform {
       case SDL_SCANCODE_F11:
         if (key.repeat) return true;
         break;
+      case SDL_SCANCODE_F3:
+        if (!key.repeat) state_.showFrameRate = !state_.showFrameRate;
+        return true;
       case SDL_SCANCODE_M:
         if (key.repeat || textInput_ || alt || otherModifier) return false;
         preferences_.muted = !preferences_.muted;
