@@ -4,6 +4,8 @@
 // libvantor_first_present.so preloaded, which notes the time and the peak resident memory
 // at that swap and ends the program; without it, the program ends after the swap. An argument
 // of 1 (samples a pixel) draws straight into the window, with no multisampled framebuffer.
+// A second argument, SECONDS, clears, resolves and swaps again and again for that long: the
+// frame-rate benchmark's floor, what showing a frame of the screen's size costs at least.
 #include <SDL.h>
 #include <SDL_opengl.h>
 
@@ -14,6 +16,7 @@
 
 int main(int argc, char** argv) {
   const int samples = argc > 1 ? std::atoi(argv[1]) : 4;
+  const double seconds = argc > 2 ? std::atof(argv[2]) : 0;
   SDL_SetMainReady();
   if (SDL_Init(SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0 || SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     std::fprintf(stderr, "bare_window: %s\n", SDL_GetError());
@@ -38,10 +41,14 @@ int main(int argc, char** argv) {
     int width = 0, height = 0;
     SDL_GL_GetDrawableSize(window, &width, &height);
     msaa.drawInto(width, height);
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    msaa.resolve();
-    SDL_GL_SwapWindow(window);
+    const Uint64 end = SDL_GetTicks64() + static_cast<Uint64>(seconds * 1000);
+    do {
+      glClearColor(0, 0, 0, 1);
+      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+      msaa.resolve();
+      SDL_GL_SwapWindow(window);
+      SDL_PumpEvents();
+    } while (SDL_GetTicks64() < end);
   }
   SDL_GL_DeleteContext(context);
   SDL_DestroyWindow(window);
