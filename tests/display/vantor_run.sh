@@ -109,15 +109,18 @@ run --join "127.0.0.1:$port"
 sleep 2
 stop_with INT "waiting for a host" 0
 
-# The host records a match of its own against the computer: one player, then Play.
+# The host records a match of its own against the computer: one player, the name ANN
+# (kept in the settings when the match starts), Play.
 recording=$XDG_CONFIG_HOME/match.vrp
 run --host "$port" --record "$recording"
 sleep 5
-keys Return Down Down Return
+keys Return
+xdotool type --delay 150 ANN
+keys Down Down Return
 sleep 4
 stop_with TERM "a recorded match" 0
 settings=$XDG_CONFIG_HOME/vantor/settings.ini
-[ -s "$settings" ] || fail "no settings after the match began"
+grep -q '^right = "ANN"$' "$settings" || fail "the settings do not hold the name given before the match"
 ls "$XDG_CONFIG_HOME/vantor" | grep -v '^settings.ini$' && fail "a settings file was left half-written"
 [ -s "$recording" ] || fail "no recording"
 echo "the recording: $(stat -c %s "$recording") bytes"
