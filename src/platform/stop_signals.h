@@ -1,5 +1,5 @@
 // SIGTERM and SIGINT (a session ending, a launcher closing the game, Ctrl+C) ask the program
-// to end as the window's close button does. The handler only notes the request and writes a
+// to end as the window's close button does, once main() has called CatchStopSignals. The handler only notes the request and writes a
 // byte to a pipe; the event pump and the message box see it and end the program cleanly. A
 // second signal, while the first is still being served, ends the program at once.
 #pragma once

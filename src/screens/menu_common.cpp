@@ -17,7 +17,7 @@ void ReadKeys(Form1& f) {
 void EnterMenuScreen(Form1& f) {
   std::array<uint8_t, 256> pressed{};
   if (f.D.Keyboard) f.D.Keyboard->GetKeyPresses(pressed.data());
-  f.menuKeys.CarryOver();
+  f.menuKeys.CarryOver(f.Now());
 }
 
 double PickArtNumber() {

@@ -28,8 +28,12 @@ bool MenuKeys::Step(uint8_t dik) const {
 }
 
 // Both leave this read's steps as they are: the screen that changed finishes its read.
-void MenuKeys::CarryOver() {
-  for (Key& k : keys_) k.repeats = false;
+void MenuKeys::CarryOver(uint32_t now) {
+  for (Key& k : keys_) {
+    if (!k.down) continue;
+    k.repeats = true;
+    k.repeatAt = now + kRepeatDelayMs;
+  }
 }
 
 void MenuKeys::Forget() {

@@ -19,8 +19,9 @@ class MenuKeys {
   void Read(const uint8_t* held, const uint8_t* pressed, uint32_t now);
   // Whether this read steps with `dik` (Up, Down or Return; false for any other key).
   bool Step(uint8_t dik) const;
-  // A new menu screen: a key held over from the last one acts again only when pressed again.
-  void CarryOver();
+  // A new menu screen opens at `now`: a key held over from the last one is no press of its
+  // own there; it acts once pressed again, or held for kRepeatDelayMs more.
+  void CarryOver(uint32_t now);
   // The menus are left (a match starts): what was held there is forgotten, so a key held
   // when the next menu screen opens counts as pressed at its first read.
   void Forget();

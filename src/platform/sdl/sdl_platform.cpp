@@ -104,11 +104,15 @@ class SdlKeyboard : public KeyboardDevice {
 // The first argument of the message box's own process; then the kind ("error" or "info"),
 // the caption and the text.
 constexpr const char* kMessageBoxArgument = "--vantor-message-box";
+// Set once main() has offered its arguments to RunMessageBoxProcess: only then does this
+// executable show a box when started with them.
+bool boxProcessKnown = false;
 
 // Shows the box in a process of its own, in a process group of its own (SDL's X11 box forks
 // once more), and waits for it to be dismissed or for a stop signal, which ends the group.
 // False when the process could not be started.
 bool ShowMessageBoxProcess(bool error, const std::string& caption, const std::string& text) {
+  if (!boxProcessKnown) return false;
   posix_spawnattr_t attributes;
   if (posix_spawnattr_init(&attributes) != 0) return false;
   sigset_t defaults, none;
@@ -155,9 +159,8 @@ class SdlPlatform : public Platform {
  public:
   explicit SdlPlatform(const char* argv0) : folder_(executableFolder(argv0)) {
     SDL_SetMainReady();
-    // SIGTERM and SIGINT are the program's own (stop_signals.h), not SDL's quit event.
-    CatchStopSignals();
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // Where the program catches SIGTERM and SIGINT itself (stop_signals.h), SDL leaves them.
+    if (StopSignalFd() >= 0) SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_Init(SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
       std::fprintf(stderr, "vantor: SDL_Init: %s\n", SDL_GetError());
     }
@@ -526,6 +529,7 @@ std::unique_ptr<Platform> CreateSdlPlatform(const char* argv0) {
 }
 
 int RunMessageBoxProcess(int argc, char** argv) {
+  boxProcessKnown = true;
   if (argc != 5 || std::strcmp(argv[1], kMessageBoxArgument) != 0) return -1;
   const Uint32 kind = std::strcmp(argv[2], "error") == 0 ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
   if (SDL_ShowSimpleMessageBox(kind, argv[3], argv[4], nullptr) != 0) {
