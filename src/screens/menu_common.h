@@ -28,7 +28,8 @@ void ReadKeys(Form1& f);
 // kRepeatDelayMs (menu_keys.h).
 inline bool KeyStep(const Form1& f, uint8_t dik) { return f.menuKeys.Step(dik); }
 // A menu screen opens: presses made before it (in the match, on the logo, on the screen
-// before) are not its own, nor are keys still held from the screen before.
+// before) are not its own; a key still held from the screen before acts there only when
+// pressed again or held kRepeatDelayMs more.
 void EnterMenuScreen(Form1& f);
 
 using plat::CharacterCount;
