@@ -9,8 +9,11 @@
 #include "app/settings.h"
 #include "platform/app_path.h"
 #include "platform/platform.h"
+#include "platform/stop_signals.h"
 
 int main(int argc, char** argv) {
+  if (const int box = plat::RunMessageBoxProcess(argc, argv); box >= 0) return box;
+  plat::CatchStopSignals();  // from here on SIGTERM and SIGINT end the game cleanly
   const app::CommandLine line = app::ParseCommandLine(argc, argv, std::cout, std::cerr);
   if (line.exitCode >= 0) return line.exitCode;
 

@@ -17,6 +17,7 @@
 #include "platform/controls.h"
 #include "platform/d3dx8.h"
 #include "platform/platform.h"
+#include "screens/menu_keys.h"
 #include "world/ball_host.h"
 #include "world/cBall.h"
 #include "world/cMadrab.h"
@@ -126,6 +127,7 @@ class Form1 {
   cTLSquare logoImage, tlogoImage, menuBackground;
   int16_t bfindex = 0;
   bool modeChosen = false;
+  screens::MenuKeys menuKeys;  // Up, Down and Return as the menus take them
   std::unique_ptr<cButton> singleButton, multiButton;
   cButton exitButton, backButton;
   int16_t nameTarget = 0;

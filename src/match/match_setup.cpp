@@ -34,6 +34,7 @@ void PlayOnce(const SoundBufferPtr& buffer) {
 
 void Form1::Game_Load() {
   if (musicBuffer) musicBuffer->Stop();
+  menuKeys.Forget();  // a key held when the menus come back counts as pressed there
   // A match always opens running and without the serve rule, whatever the last one left.
   paused = false;
   EnableTimer(Timer4, false);

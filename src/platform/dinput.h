@@ -39,6 +39,14 @@ class KeyboardDevice {
   virtual HRESULT Acquire() = 0;
   // Fills state[0..255]: non-zero (0x80) for every key held now.
   virtual HRESULT GetDeviceStateKeyboard(uint8_t* state) = 0;
+  // Fills pressed[0..255]: non-zero for every key pressed since the last call, however
+  // briefly (let go again or still held), then forgets them. A keyboard that cannot tell
+  // reports none.
+  virtual HRESULT GetKeyPresses(uint8_t* pressed) {
+    if (!pressed) return D3DERR_INVALIDCALL;
+    for (int i = 0; i < 256; ++i) pressed[i] = 0;
+    return D3D_OK;
+  }
 };
 
 }  // namespace plat

@@ -115,4 +115,9 @@ class Platform {
 // The real face (SDL2 window, OpenGL device, SDL2_mixer sound). `argv0` locates the data.
 std::unique_ptr<Platform> CreateSdlPlatform(const char* argv0);
 
+// The real face shows a message box in a process of its own, the program started again
+// with these arguments, so that a stop signal can close it. main() gives its arguments here
+// first: for such a start this shows the box and returns the exit code, otherwise -1.
+int RunMessageBoxProcess(int argc, char** argv);
+
 }  // namespace plat

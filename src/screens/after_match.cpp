@@ -56,6 +56,7 @@ void ApplyAfterFocus(Form1& f) {
 
 void Form1::Frm_After_load() {
   bfindex = 1;
+  screens::EnterMenuScreen(*this);
   playAgainButton.E = 2;
   playAgainButton.init(ScaleX(*this, 256), ScaleY(*this, 32), plat::AppFile("\\Textures\\play_again1.tga"),
                        plat::AppFile("\\play_again2.tga"), plat::AppFile("\\play_again3.tga"),
@@ -73,16 +74,16 @@ void Form1::Frm_After_render() {
 
 void Form1::Frm_After_checkkey() {
   screens::ReadKeys(*this);
-  if (screens::KeyDown(*this, plat::DIK_UP)) {
+  if (screens::KeyStep(*this, plat::DIK_UP)) {
     if (bfindex != 1) bfindex = static_cast<int16_t>(bfindex - 1);
     ApplyAfterFocus(*this);
   }
-  if (screens::KeyDown(*this, plat::DIK_DOWN)) {
+  if (screens::KeyStep(*this, plat::DIK_DOWN)) {
     bfindex = static_cast<int16_t>(bfindex + 1);
     if (bfindex > 3) bfindex = 3;
     ApplyAfterFocus(*this);
   }
-  if (!screens::KeyDown(*this, plat::DIK_RETURN)) return;
+  if (!screens::KeyStep(*this, plat::DIK_RETURN)) return;
   switch (bfindex) {
     case 1:  // the same players, mode, level and art
       playAgainButton.E = 3;

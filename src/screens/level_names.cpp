@@ -119,6 +119,7 @@ void Form1::frmlvl_load() {
   lvl3Button.init(w, h, lvl3, lvl2, lvl3, lx, ly, 320, 40, dev, d3dx);
   nameTarget = 1;
   bfindex = 1;
+  screens::EnterMenuScreen(*this);
 }
 
 void Form1::frmlvl_render() {
@@ -161,7 +162,7 @@ void Form1::frmlvl_checkkey() {
     nameTarget = 0;  // typing always goes to the right name
   }
   screens::ReadKeys(*this);
-  if (screens::KeyDown(*this, plat::DIK_UP)) {
+  if (screens::KeyStep(*this, plat::DIK_UP)) {
     if (bfindex != 1) bfindex = static_cast<int16_t>(bfindex - 1);
     ApplyLevelFocus(*this, false);
   }
@@ -170,14 +171,14 @@ void Form1::frmlvl_checkkey() {
     bfindex = 2;
     player2Button.E = 2;
   }
-  if (screens::KeyDown(*this, plat::DIK_DOWN)) {
+  if (screens::KeyStep(*this, plat::DIK_DOWN)) {
     bfindex = static_cast<int16_t>(bfindex + 1);
     if (bfindex > 6) bfindex = 6;
     ApplyLevelFocus(*this, true);
   }
-  if (!screens::KeyDown(*this, plat::DIK_RETURN)) return;
+  if (!screens::KeyStep(*this, plat::DIK_RETURN)) return;
   switch (bfindex) {
-    case 3:  // not latched: a held Return steps the level at every poll
+    case 3:  // a press steps the level once; held, it repeats as Up and Down do
       lvlChoice = static_cast<int16_t>(lvlChoice + 1);
       if (lvlChoice > 3) lvlChoice = 1;
       break;

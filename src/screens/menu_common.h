@@ -22,8 +22,15 @@ inline void ClearFrame(Form1& f) {
 // Menus read the keys about twelve times a second, whatever the frame rate.
 inline bool KeyPollDue(const Form1& f) { return f.keyPollCounter >= f.FPS_Current / 12.0; }
 
-inline void ReadKeys(Form1& f) { f.D.Keyboard->GetDeviceStateKeyboard(f.keyState.data()); }
-inline bool KeyDown(const Form1& f, uint8_t dik) { return f.keyState[dik] != 0; }
+// A key read: the keyboard's state, and the presses since the last read.
+void ReadKeys(Form1& f);
+// Up, Down and Return step once a press, then again at every read while held past
+// kRepeatDelayMs (menu_keys.h).
+inline bool KeyStep(const Form1& f, uint8_t dik) { return f.menuKeys.Step(dik); }
+// A menu screen opens: presses made before it (in the match, on the logo, on the screen
+// before) are not its own; a key still held from the screen before acts there only when
+// pressed again or held kRepeatDelayMs more.
+void EnterMenuScreen(Form1& f);
 
 using plat::CharacterCount;
 

@@ -53,6 +53,7 @@ void Form1::frmSingle_Multi_load() {
   plat::D3DX8& d3dx = *D.d3dx;
   modeChosen = false;
   bfindex = 1;
+  screens::EnterMenuScreen(*this);
   if (!singleButton) singleButton = std::make_unique<cButton>();
   if (!multiButton) multiButton = std::make_unique<cButton>();
   singleButton->E = 2;
@@ -91,7 +92,7 @@ void Form1::frmSingle_Multi_render() {
 
 void Form1::frmSingle_Multi_checkkey() {
   screens::ReadKeys(*this);
-  if (screens::KeyDown(*this, plat::DIK_RETURN) && !modeChosen) {
+  if (screens::KeyStep(*this, plat::DIK_RETURN) && !modeChosen) {
     modeChosen = true;
     switch (bfindex) {
       case 1:
@@ -124,11 +125,11 @@ void Form1::frmSingle_Multi_checkkey() {
   }
   // The same snapshot still moves the focus, also right after a choice (then only Exit's
   // state and the next screen's bfindex change).
-  if (screens::KeyDown(*this, plat::DIK_UP)) {
+  if (screens::KeyStep(*this, plat::DIK_UP)) {
     if (bfindex != 1) bfindex = static_cast<int16_t>(bfindex - 1);
     ApplyPlayerCountFocus(*this);
   }
-  if (screens::KeyDown(*this, plat::DIK_DOWN)) {
+  if (screens::KeyStep(*this, plat::DIK_DOWN)) {
     if (bfindex != 3) bfindex = static_cast<int16_t>(bfindex + 1);
     ApplyPlayerCountFocus(*this);
   }

@@ -1,5 +1,6 @@
 // Draws the test picture through the OpenGL device and saves it as a PNG; then keeps
-// drawing it for a while and reports the frame rate and the text path's counters.
+// drawing it for a while (the player's keys, F11 among them, work meanwhile; closing the
+// window or SIGTERM ends it early) and reports the frame rate and the text path's counters.
 //   gl_picture [out.png] [seconds]
 #include <SDL.h>
 #include <stdlib.h>
@@ -36,7 +37,14 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     int frames = 0;
     double elapsed = 0;
-    while (elapsed < seconds) {
+    struct : plat::WindowEventSink {
+      bool closed = false;
+      void OnTextInput(const char*) override {}
+      void OnBackspace() override {}
+      void OnCloseRequest() override { closed = true; }
+    } events;
+    while (elapsed < seconds && !events.closed) {
+      scene.platform().PumpEvents(events);
       scene.draw();
       scene.device().Present();
       ++frames;

@@ -47,9 +47,12 @@ add_test(NAME display.Sharp
 set_tests_properties(display.Sharp PROPERTIES LABELS display TIMEOUT 120 ENVIRONMENT "${VANTOR_DISPLAY_ENV}")
 add_test(NAME display.gl_picture
   COMMAND ${VANTOR_DISPLAY_DIR}/with_display.sh $<TARGET_FILE:gl_picture> ${CMAKE_CURRENT_BINARY_DIR}/gl_picture.png 1)
-# Letterboxing on a desktop wider than 4:3.
+# Letterboxing on desktops wider than 4:3, with a window manager and without one.
 add_test(NAME display.letterbox
   COMMAND ${VANTOR_DISPLAY_DIR}/with_display.sh -s 1280x720 ${VANTOR_DISPLAY_DIR}/letterbox_test.sh
           $<TARGET_FILE:gl_picture> ${CMAKE_CURRENT_BINARY_DIR})
-set_tests_properties(display.gl_picture display.letterbox PROPERTIES LABELS display TIMEOUT 90
-  ENVIRONMENT "${VANTOR_DISPLAY_ENV}")
+add_test(NAME display.letterbox_1080
+  COMMAND ${VANTOR_DISPLAY_DIR}/with_display.sh -s 1920x1080 ${VANTOR_DISPLAY_DIR}/letterbox_test.sh
+          $<TARGET_FILE:gl_picture> ${CMAKE_CURRENT_BINARY_DIR})
+set_tests_properties(display.gl_picture display.letterbox display.letterbox_1080 PROPERTIES LABELS display
+  TIMEOUT 90 ENVIRONMENT "${VANTOR_DISPLAY_ENV}")

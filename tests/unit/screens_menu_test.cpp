@@ -298,6 +298,59 @@ TEST_F(ScreensPlayerCount, KeysAreReadAboutTwelveTimesASecond) {
   EXPECT_EQ(form->bfindex, 3);
 }
 
+// One press moves the focus one step, however long it is held and wherever it falls
+// between two key reads; a key held past 400 ms steps again at every read.
+TEST_F(ScreensPlayerCount, APressStepsOnceWhateverItsLengthOrPhaseAndAHeldKeyRepeats) {
+  platform.refreshHz = 240;  // frames of about 4 ms: presses start at 20 points of a read's interval
+  ToPlayerCount();
+  Dev().recording = false;
+  platform.recordSounds = false;
+  for (int i = 0; i < 600; ++i) form->Pass();  // the frame rate measured
+  ASSERT_EQ(form->FPS_Current, 240);
+  std::vector<uint32_t> steps;  // when the focus moved
+  auto frame = [&] {
+    form->Pass();
+    if (form->bfindex != 1) {
+      steps.push_back(platform.now);
+      form->bfindex = 1;  // back for the next step to show
+    }
+  };
+  auto toRead = [&] {
+    do frame();
+    while (form->keyPollCounter > 1);
+  };
+  // Down held for `ms` from `phase` frames after a read; then a second and a half let go.
+  auto press = [&](uint32_t ms, int phase) {
+    toRead();
+    for (int i = 0; i < phase; ++i) frame();
+    steps.clear();
+    const uint32_t start = platform.now;
+    platform.Press(plat::DIK_DOWN);
+    while (platform.now - start < ms) frame();
+    platform.Release(plat::DIK_DOWN);
+    const uint32_t end = platform.now;
+    while (platform.now - end < 1500) frame();
+    return start;
+  };
+  for (uint32_t ms : {20u, 60u, 100u, 150u, 300u}) {
+    for (int phase = 0; phase < 20; ++phase) {
+      const uint32_t start = press(ms, phase);
+      ASSERT_EQ(steps.size(), 1u) << ms << " ms pressed " << phase << " frames after a read";
+      EXPECT_LE(steps[0] - start, 90u) << "at the first read after the press";
+    }
+  }
+  for (int phase : {0, 7, 13}) {
+    const uint32_t start = press(1000, phase);
+    ASSERT_GE(steps.size(), 7u) << "held for a second, from " << phase << " frames after a read";
+    EXPECT_LE(steps.size(), 9u);
+    EXPECT_LE(steps[0] - start, 90u);
+    EXPECT_GE(steps[1] - steps[0], 400u) << "a pause before the key repeats";
+    EXPECT_LE(steps[1] - steps[0], 490u);
+    for (size_t i = 2; i < steps.size(); ++i) EXPECT_NEAR(steps[i] - steps[i - 1], 83.3, 5.0) << "then every read";
+    EXPECT_LE(steps.back() - start, 1000u + 90u) << "none after the key is let go";
+  }
+}
+
 TEST_F(ScreensPlayerCount, UpAndDownMoveTheHighlightAndStopAtTheEnds) {
   ToPlayerCount();
   Frame();

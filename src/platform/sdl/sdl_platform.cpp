@@ -3,9 +3,16 @@
 #include <SDL.h>
 #include <limits.h>
 #include <malloc.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -21,6 +28,9 @@
 #include "platform/sdl/gl_device.h"
 #include "platform/sdl/key_map.h"
 #include "platform/sdl/sound.h"
+#include "platform/stop_signals.h"
+
+extern char** environ;
 
 namespace plat {
 
@@ -45,9 +55,26 @@ std::string executableFolder(const char* argv0) {
   return slash == 0 ? std::string() : path.substr(0, slash);
 }
 
+// The keys pressed since the keyboard device last asked: every key-down event (however
+// short the press), and every controller input that the pump found newly held.
+struct KeyPresses {
+  std::array<uint8_t, 256> pressed{};
+  std::array<uint8_t, 256> padsHeld{};  // the controllers' keys at the last pump
+
+  void notePads(const sdl::GameControllers& pads) {
+    std::array<uint8_t, 256> held{};
+    pads.PressKeys(held.data());
+    for (size_t i = 0; i < held.size(); ++i) {
+      if (held[i] != 0 && padsHeld[i] == 0) pressed[i] = 0x80;
+    }
+    padsHeld = held;
+  }
+};
+
 class SdlKeyboard : public KeyboardDevice {
  public:
-  SdlKeyboard(const WindowState* window, const sdl::GameControllers* pads) : window_(window), pads_(pads) {}
+  SdlKeyboard(const WindowState* window, const sdl::GameControllers* pads, KeyPresses* presses)
+      : window_(window), pads_(pads), presses_(presses) {}
   HRESULT SetCommonDataFormat(DWORD format) override {
     return format == DIFORMAT_KEYBOARD ? D3D_OK : D3DERR_INVALIDCALL;
   }
@@ -61,15 +88,70 @@ class SdlKeyboard : public KeyboardDevice {
     if (pads_) pads_->PressKeys(state);
     return D3D_OK;
   }
+  HRESULT GetKeyPresses(uint8_t* pressed) override {
+    if (!pressed) return D3DERR_INVALIDCALL;
+    std::memcpy(pressed, presses_->pressed.data(), presses_->pressed.size());
+    presses_->pressed.fill(0);
+    return D3D_OK;
+  }
 
  private:
   const WindowState* window_;
   const sdl::GameControllers* pads_;
+  KeyPresses* presses_;
 };
+
+// The first argument of the message box's own process; then the kind ("error" or "info"),
+// the caption and the text.
+constexpr const char* kMessageBoxArgument = "--vantor-message-box";
+// Set once main() has offered its arguments to RunMessageBoxProcess: only then does this
+// executable show a box when started with them.
+bool boxProcessKnown = false;
+
+// Shows the box in a process of its own, in a process group of its own (SDL's X11 box forks
+// once more), and waits for it to be dismissed or for a stop signal, which ends the group.
+// False when the process could not be started.
+bool ShowMessageBoxProcess(bool error, const std::string& caption, const std::string& text) {
+  if (!boxProcessKnown) return false;
+  posix_spawnattr_t attributes;
+  if (posix_spawnattr_init(&attributes) != 0) return false;
+  sigset_t defaults, none;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGTERM);
+  sigaddset(&defaults, SIGINT);
+  sigemptyset(&none);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  std::string kind = error ? "error" : "info", name = "vantor", first = kMessageBoxArgument;
+  std::string captionCopy = caption, textCopy = text;
+  char* arguments[] = {name.data(), first.data(), kind.data(), captionCopy.data(), textCopy.data(), nullptr};
+  pid_t child = -1;
+  const int spawned = posix_spawn(&child, "/proc/self/exe", nullptr, &attributes, arguments, environ);
+  posix_spawnattr_destroy(&attributes);
+  if (spawned != 0) return false;
+  int status = 0;
+  for (;;) {
+    const pid_t done = waitpid(child, &status, WNOHANG);
+    if (done == child || (done < 0 && errno != EINTR)) return true;
+    if (StopRequested()) {
+      kill(-child, SIGTERM);
+      while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+      }
+      return true;
+    }
+    pollfd stop{StopSignalFd(), POLLIN, 0};
+    poll(&stop, 1, 50);
+  }
+}
 
 // How long a window's size must stay before it counts as the player's choice (a drag
 // passes through many sizes).
 constexpr uint32_t kSizeSettlesMs = 400;
+// How long a window manager has to honour a full-screen request before the window is
+// placed over the display by hand.
+constexpr uint32_t kFullScreenSettlesMs = 500;
 // The smallest window the player can make.
 constexpr int kSmallestWindowWidth = 320, kSmallestWindowHeight = 240;
 
@@ -77,6 +159,8 @@ class SdlPlatform : public Platform {
  public:
   explicit SdlPlatform(const char* argv0) : folder_(executableFolder(argv0)) {
     SDL_SetMainReady();
+    // Where the program catches SIGTERM and SIGINT itself (stop_signals.h), SDL leaves them.
+    if (StopSignalFd() >= 0) SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_Init(SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
       std::fprintf(stderr, "vantor: SDL_Init: %s\n", SDL_GetError());
     }
@@ -138,6 +222,7 @@ class SdlPlatform : public Platform {
     SDL_SetWindowMinimumSize(state_.window, kSmallestWindowWidth, kSmallestWindowHeight);
     state_.fullscreen = preferences_.fullscreen;
     SDL_ShowCursor(state_.fullscreen ? SDL_DISABLE : SDL_ENABLE);
+    if (state_.fullscreen) askedFullScreen();
     refreshDrawableSize();
   }
 
@@ -161,6 +246,9 @@ class SdlPlatform : public Platform {
           if (playerKey(e.key)) {
             muteKeyJustDown = e.key.keysym.scancode == SDL_SCANCODE_M;
             break;
+          }
+          if (!e.key.repeat) {
+            if (const uint8_t dik = sdl::dikFromScancode(e.key.keysym.scancode)) presses_.pressed[dik] = 0x80;
           }
           if (e.key.keysym.scancode == SDL_SCANCODE_BACKSPACE) sink.OnBackspace();
           break;
@@ -208,14 +296,19 @@ class SdlPlatform : public Platform {
           break;
       }
     }
+    presses_.notePads(*pads_);
     if (padPulled) sink.OnControllerRemoved();
     // A Return let go while the window had no focus sent no event of its own.
     if (state_.hideReturn && !SDL_GetKeyboardState(nullptr)[SDL_SCANCODE_RETURN]) state_.hideReturn = false;
+    if (fullScreenAskedAt_ != 0 && SDL_GetTicks() - fullScreenAskedAt_ >= kFullScreenSettlesMs) {
+      fullScreenAskedAt_ = 0;
+      coverDisplay();
+    }
     if (sizeChangedAt_ != 0 && SDL_GetTicks() - sizeChangedAt_ >= kSizeSettlesMs) {
       sizeChangedAt_ = 0;
       ReportPreferences();
     }
-    if (closeAsked) sink.OnCloseRequest();
+    if (closeAsked || StopRequested()) sink.OnCloseRequest();
   }
 
   void SetPreferences(const Preferences& preferences) override {
@@ -235,7 +328,7 @@ class SdlPlatform : public Platform {
 
   void MessageBox(const std::string& text, const std::string& caption, DWORD flags) override {
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-    if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
+    if (!SDL_WasInit(SDL_INIT_VIDEO) || StopRequested()) return;  // ending already: no box
     const Uint32 kind = (flags & MB_ICONERROR) ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
     // The game ends after every message box it shows, so the box stands on its own: the
     // full-screen window hidden (it could cover the box), the pointer shown, and no parent
@@ -243,6 +336,9 @@ class SdlPlatform : public Platform {
     // (a null read inside SDL) before it drew anything.
     if (state_.window) SDL_HideWindow(state_.window);
     SDL_ShowCursor(SDL_ENABLE);
+    // In a process of its own, which a stop signal ends as if the box was dismissed; in this
+    // one (where no signal can close it) only when that process cannot be started.
+    if (ShowMessageBoxProcess(kind == SDL_MESSAGEBOX_ERROR, caption, text)) return;
     if (SDL_ShowSimpleMessageBox(kind, caption.c_str(), text.c_str(), nullptr) != 0) {
       std::fprintf(stderr, "vantor: no message box (%s)\n", SDL_GetError());
     }
@@ -282,7 +378,7 @@ class SdlPlatform : public Platform {
   }
 
   std::unique_ptr<KeyboardDevice> CreateKeyboard() override {
-    return std::make_unique<SdlKeyboard>(&state_, pads_.get());
+    return std::make_unique<SdlKeyboard>(&state_, pads_.get(), &presses_);
   }
 
   std::unique_ptr<SoundDevice> CreateSoundDevice() override {
@@ -361,6 +457,8 @@ class SdlPlatform : public Platform {
       SDL_SetWindowFullscreen(w, SDL_WINDOW_FULLSCREEN_DESKTOP);
       SDL_ShowCursor(SDL_DISABLE);
     } else {
+      fullScreenAskedAt_ = 0;
+      if (std::exchange(placedByHand_, false)) sdl::placeByHand(w, nullptr);
       SDL_SetWindowFullscreen(w, 0);
       SDL_SetWindowResizable(w, SDL_TRUE);
       int width, height;
@@ -371,6 +469,31 @@ class SdlPlatform : public Platform {
     }
     state_.fullscreen = preferences_.fullscreen;
     sizeChangedAt_ = 0;
+    ourSizeAt_ = std::max<uint32_t>(SDL_GetTicks(), 1);
+    if (state_.fullscreen) askedFullScreen();
+    refreshDrawableSize();
+  }
+
+  // Full screen was asked for. Without a window manager nobody will honour it: the window is
+  // placed over the display at once. A manager is given a moment (some take one), then the
+  // window is checked all the same.
+  void askedFullScreen() {
+    if (sdl::windowManagerRuns(state_.window)) {
+      fullScreenAskedAt_ = std::max<uint32_t>(SDL_GetTicks(), 1);
+    } else {
+      coverDisplay();
+    }
+  }
+
+  // Full screen that the window system did not give: the window over the whole display,
+  // without decorations, placed by hand.
+  void coverDisplay() {
+    if (!state_.fullscreen || !state_.window) return;
+    SDL_Rect display, window;
+    if (SDL_GetDisplayBounds(std::max(SDL_GetWindowDisplayIndex(state_.window), 0), &display) != 0) return;
+    if (!sdl::windowBounds(state_.window, &window)) return;
+    if (window.x == display.x && window.y == display.y && window.w == display.w && window.h == display.h) return;
+    placedByHand_ = sdl::placeByHand(state_.window, &display);
     refreshDrawableSize();
   }
 
@@ -378,6 +501,9 @@ class SdlPlatform : public Platform {
   // once it has stayed for a moment.
   void windowResized(int width, int height) {
     if (state_.fullscreen || (SDL_GetWindowFlags(state_.window) & SDL_WINDOW_MAXIMIZED) != 0) return;
+    // Sizes the window passes through while full screen is switched (the full screen's own
+    // among them) are the game's, not the player's.
+    if (ourSizeAt_ != 0 && SDL_GetTicks() - ourSizeAt_ < kSizeSettlesMs) return;
     if (width < kSmallestWindowWidth || height < kSmallestWindowHeight) return;
     if (width == preferences_.windowWidth && height == preferences_.windowHeight) return;
     preferences_.windowWidth = width;
@@ -392,15 +518,30 @@ class SdlPlatform : public Platform {
   std::string folder_;
   WindowState state_;
   std::shared_ptr<sdl::GameControllers> pads_;
+  KeyPresses presses_;
   std::shared_ptr<sdl::SoundLevels> levels_ = std::make_shared<sdl::SoundLevels>();
   bool textInput_ = false;
   uint32_t sizeChangedAt_ = 0;  // when the window last took a size the player gave it
+  uint32_t ourSizeAt_ = 0;      // when the game last switched full screen
+  uint32_t fullScreenAskedAt_ = 0;  // a full-screen request the window manager has yet to honour
+  bool placedByHand_ = false;       // full screen placed by hand (decorations taken away)
 };
 
 }  // namespace
 
 std::unique_ptr<Platform> CreateSdlPlatform(const char* argv0) {
   return std::make_unique<SdlPlatform>(argv0);
+}
+
+int RunMessageBoxProcess(int argc, char** argv) {
+  boxProcessKnown = true;
+  if (argc != 5 || std::strcmp(argv[1], kMessageBoxArgument) != 0) return -1;
+  const Uint32 kind = std::strcmp(argv[2], "error") == 0 ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
+  if (SDL_ShowSimpleMessageBox(kind, argv[3], argv[4], nullptr) != 0) {
+    std::fprintf(stderr, "vantor: no message box (%s)\n", SDL_GetError());
+  }
+  std::fflush(stderr);
+  _exit(0);  // nothing of the game's to release
 }
 
 }  // namespace plat

@@ -36,11 +36,13 @@ class ScriptedKeyboard : public KeyboardDevice {
   HRESULT SetCommonDataFormat(DWORD) override { return D3D_OK; }
   HRESULT Acquire() override { return D3D_OK; }
   HRESULT GetDeviceStateKeyboard(uint8_t* state) override {
-    std::memcpy(state, platform_->keys.data(), 256);
-    for (size_t slot = 0; slot < platform_->pads.size(); ++slot) {
-      const auto& pad = platform_->pads[slot];
-      if (pad) PressPadKeys(*pad, KeysOfSlot(platform_->padLayout, static_cast<int>(slot)), state);
-    }
+    platform_->HeldKeys(state);
+    return D3D_OK;
+  }
+  HRESULT GetKeyPresses(uint8_t* pressed) override {
+    platform_->NotePresses();
+    std::memcpy(pressed, platform_->presses.data(), 256);
+    platform_->presses.fill(0);
     return D3D_OK;
   }
 
@@ -372,8 +374,25 @@ void TestPlatform::ShowWindow(const std::string& c) {
   windowShown = true;
 }
 
+void TestPlatform::HeldKeys(uint8_t* state) const {
+  std::memcpy(state, keys.data(), 256);
+  for (size_t slot = 0; slot < pads.size(); ++slot) {
+    if (pads[slot]) PressPadKeys(*pads[slot], KeysOfSlot(padLayout, static_cast<int>(slot)), state);
+  }
+}
+
+void TestPlatform::NotePresses() {
+  std::array<uint8_t, 256> held{};
+  HeldKeys(held.data());
+  for (size_t i = 0; i < held.size(); ++i) {
+    if (held[i] != 0 && seenHeld_[i] == 0) presses[i] = 0x80;
+    seenHeld_[i] = held[i];
+  }
+}
+
 void TestPlatform::PumpEvents(WindowEventSink& sink) {
   if (onPump) onPump(*this);
+  NotePresses();
   while (!typing.empty()) {
     const std::string t = typing.front();
     typing.pop_front();

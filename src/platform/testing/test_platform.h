@@ -191,10 +191,20 @@ class TestPlatform : public Platform {
   double clockFraction = 0.0;
   void Advance(double ms);
 
-  // Keyboard: keys[DIK_x] non-zero while held.
+  // Keyboard: keys[DIK_x] non-zero while held. As a real keyboard's events do, every
+  // PumpEvents (and every read of the presses) notes the keys that went down since it last
+  // looked, controllers' included, in `presses` until the keyboard's GetKeyPresses takes
+  // them; a Release marks the key up at once, so that Release then Press between two
+  // pumps is a press of its own.
   std::array<uint8_t, 256> keys{};
+  std::array<uint8_t, 256> presses{};
   void Press(uint8_t dik) { keys[dik] = 0x80; }
-  void Release(uint8_t dik) { keys[dik] = 0; }
+  void Release(uint8_t dik) {
+    keys[dik] = 0;
+    seenHeld_[dik] = 0;
+  }
+  void HeldKeys(uint8_t* state) const;  // keys and controllers, as the keyboard reads them
+  void NotePresses();
   // Game controllers: pads[i] is the one in slot i (0 the first plugged in), read through
   // the keyboard by padLayout. PullPad empties a slot and reports a controller pulled out
   // at the next PumpEvents.
@@ -226,6 +236,9 @@ class TestPlatform : public Platform {
   RecordingDevice* device = nullptr;  // the last device created
   D3DDEVTYPE deviceType = D3DDEVTYPE_HAL;
   DWORD deviceBehaviour = 0;
+
+ private:
+  std::array<uint8_t, 256> seenHeld_{};  // the held keys when presses were last noted
 };
 
 }  // namespace plat::testing
