@@ -19,7 +19,8 @@ for condition in "0 0" "50 10"; do
   dir="$out/rtt$((2 * delay))"
   KEY_TO_PICTURE=$probe LATENCY_TRIALS=$trials NET_LATENCY_ONLY=1 NET_DELAY_MS=$delay NET_JITTER_MS=$jitter \
     NET_LOSS_PERCENT=2 "$here/../tests/display/net_match.sh" "$exe" "$relay" "$dir"
-  read -r _ _ own _ other < <(tail -n 1 "$dir/latency.txt")
-  echo "$((2 * delay)) ms round trip, 2 % loss: key to the joiner's own picture $own ms, to the host's $other ms" \
-    "(medians of $trials; load $(cut -d' ' -f1 /proc/loadavg))" | tee -a "$out/figures.txt"
+  read -r _ _ own _ other _ own_frame other_frame < <(tail -n 1 "$dir/latency.txt")
+  echo "$((2 * delay)) ms round trip, 2 % loss: key to the joiner's own picture $own ms, to the host's $other ms;" \
+    "a frame $own_frame ms on the joiner, $other_frame ms on the host (medians of $trials;" \
+    "load $(cut -d' ' -f1 /proc/loadavg))" | tee -a "$out/figures.txt"
 done

@@ -6,8 +6,10 @@
 //
 //   key_to_picture KEY_DISPLAY OTHER_DISPLAY KEY_REGION OTHER_REGION KEY BACK_KEY TRIALS
 //
-// Regions are WxH+X+Y. One line per trial: "trial N: own MS other MS" (-1: no change within
-// 3 s), then "median: own MS other MS".
+// Regions are WxH+X+Y. It also times the next change of each region after the first: one
+// frame of that program while what the key moves goes on moving. One line per trial:
+// "trial N: own MS other MS frames OWN_MS OTHER_MS" (-1: no change within 3 s), then the
+// medians.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -98,7 +100,7 @@ int main(int argc, char** argv) {
   const KeyCode back = XKeysymToKeycode(own, XStringToKeysym(argv[6]));
   const int trials = std::atoi(argv[7]);
   Display* displays[2] = {own, other};
-  std::vector<double> times[2];
+  std::vector<double> times[2], frames[2];
   std::srand(4321);
   for (int t = 1; t <= trials; ++t) {
     SleepMs(300 + std::rand() % 300);  // anywhere in the programs' frames
@@ -106,11 +108,17 @@ int main(int argc, char** argv) {
     XTestFakeKeyEvent(own, key, True, CurrentTime);
     XFlush(own);
     const double start = NowMs();
-    double seen[2] = {-1, -1};
-    while ((seen[0] < 0 || seen[1] < 0) && NowMs() - start < 3000) {
+    double seen[2] = {-1, -1}, next[2] = {-1, -1};
+    while ((next[0] < 0 || next[1] < 0) && NowMs() - start < 3000) {
       for (int i = 0; i < 2; ++i) {
-        if (seen[i] >= 0) continue;
-        if (Differing(before[i], Grab(displays[i], regions[i])) >= 12) seen[i] = NowMs() - start;
+        if (next[i] >= 0) continue;
+        std::vector<uint32_t> now = Grab(displays[i], regions[i]);
+        if (seen[i] < 0 && Differing(before[i], now) >= 12) {
+          seen[i] = NowMs() - start;
+          before[i].swap(now);
+        } else if (seen[i] >= 0 && Differing(before[i], now) >= 12) {
+          next[i] = NowMs() - start;
+        }
       }
       SleepMs(1);
     }
@@ -124,11 +132,17 @@ int main(int argc, char** argv) {
     XTestFakeKeyEvent(own, back, False, CurrentTime);
     XFlush(own);
     SleepMs(300);
-    std::printf("trial %d: own %.0f other %.0f\n", t, seen[0], seen[1]);
+    double frame[2];
+    for (int i = 0; i < 2; ++i) frame[i] = seen[i] >= 0 && next[i] >= 0 ? next[i] - seen[i] : -1;
+    std::printf("trial %d: own %.0f other %.0f frames %.0f %.0f\n", t, seen[0], seen[1], frame[0], frame[1]);
     std::fflush(stdout);
-    for (int i = 0; i < 2; ++i) times[i].push_back(seen[i]);
+    for (int i = 0; i < 2; ++i) {
+      times[i].push_back(seen[i]);
+      frames[i].push_back(frame[i]);
+    }
   }
-  std::printf("median: own %.0f other %.0f\n", Median(times[0]), Median(times[1]));
+  std::printf("median: own %.0f other %.0f frames %.0f %.0f\n", Median(times[0]), Median(times[1]),
+              Median(frames[0]), Median(frames[1]));
   XCloseDisplay(own);
   XCloseDisplay(other);
   return 0;
