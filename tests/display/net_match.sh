@@ -16,7 +16,8 @@
 # For scripts/net_latency.sh: NET_DELAY_MS, NET_JITTER_MS and NET_LOSS_PERCENT set the relay
 # (50, 10, 2); with KEY_TO_PICTURE (that program's path) the joiner's Up key is timed to its
 # own picture and to the host's when the match begins (LATENCY_TRIALS times, 15), into
-# OUT/latency.txt, and with NET_LATENCY_ONLY=1 the script stops there.
+# OUT/latency.txt, then the host's Up key to its picture and the joiner's, into
+# OUT/latency-host.txt; with NET_LATENCY_ONLY=1 the script stops there.
 set -euo pipefail
 
 drive_name=net_match
@@ -144,6 +145,10 @@ if [ -n "${KEY_TO_PICTURE:-}" ]; then
   "$KEY_TO_PICTURE" ":$jd" ":$hd" "${LATENCY_REGION:-80x50+95+235}" "${LATENCY_REGION:-80x50+95+235}" Up Down "${LATENCY_TRIALS:-15}" \
     >"$out/latency.txt"
   say "$(tail -n 1 "$out/latency.txt") (ms from the joiner's key, to its own picture and to the host's)"
+  # The same for the host's Up and the right racket, to compare with.
+  "$KEY_TO_PICTURE" ":$hd" ":$jd" 80x50+625+235 80x50+625+235 Up Down "${LATENCY_TRIALS:-15}" \
+    >"$out/latency-host.txt"
+  say "$(tail -n 1 "$out/latency-host.txt") (ms from the host's key, to its own picture and to the joiner's)"
   if [ "${NET_LATENCY_ONLY:-0}" = 1 ]; then
     echo "net_match: measured"
     exit 0
