@@ -447,9 +447,19 @@ void NetPlay::Reconcile(const Snapshot& s) {
     const SentKeys& k = unacked_[(unackedStart_ + i) % kUnacked];
     if (k.fps > 0) match::StepLeftRacket(p, k.fps, true, KeysOf(k.keys), boost);
   }
-  if (predicting_) {
+  // Farther than the keys could have taken it since the last snapshot: the host put it there
+  // (both rackets go home after a goal), and it is shown there at once.
+  const double since = static_cast<int32_t>(s.tick - hostTick_) / 1000.0;
+  const double reach = (s.leftSpeed + 3) * std::max(since, 0.0) * 1.5 + 0.05;
+  const bool placed = std::hypot(s.leftX - hostX_, s.leftZ - hostZ_) > reach;
+  hostX_ = s.leftX;
+  hostZ_ = s.leftZ;
+  hostTick_ = s.tick;
+  if (predicting_ && !placed) {
     correctionX_ += predicted_.cposx - p.cposx;
     correctionZ_ += predicted_.cposz - p.cposz;
+  } else {
+    correctionX_ = correctionZ_ = 0;
   }
   predicted_ = p;
   predictedBoost_ = boost;

@@ -120,6 +120,7 @@ TEST(NetMatch, WholeMatchOverTheLinkAgreesOnBothScreensAndReplaysTheSameFrames) 
   double worstBall = 0, worstRacket = 0, worstOwn = 0;
   int frames = 0, leftMoves = 0;
   double lastLeftZ = 0, ownZ = NAN;
+  int lastGoals = 0;
   while (pair.h().screenState.empty() && frames < 13000) {
     pair.Step();
     ++frames;
@@ -131,9 +132,12 @@ TEST(NetMatch, WholeMatchOverTheLinkAgreesOnBothScreensAndReplaysTheSameFrames) 
       worstBall = std::max({worstBall, std::fabs(j.ball.cposx - h.ball.cposx), std::fabs(j.ball.cposz - h.ball.cposz)});
       worstRacket = std::max({worstRacket, std::fabs(j.rRacket.cposz - h.rRacket.cposz),
                               std::fabs(j.rRacket.cposx - h.rRacket.cposx)});
-      // The joiner's own racket moved with its keys a frame before the host took them in.
-      if (!std::isnan(ownZ)) worstOwn = std::max(worstOwn, std::fabs(ownZ - h.lRacket.cposz));
-      ownZ = j.lRacket.cposz;
+      // The joiner's own racket moved with its keys a frame before the host took them in
+      // (but for the host putting it home after a goal, which the joiner shows a frame later).
+      const int goals = h.ball.RScore + h.ball.LScore;
+      if (!std::isnan(ownZ) && goals == lastGoals) worstOwn = std::max(worstOwn, std::fabs(ownZ - h.lRacket.cposz));
+      ownZ = goals == lastGoals ? j.lRacket.cposz : NAN;
+      lastGoals = goals;
       if (h.lRacket.cposz != lastLeftZ) ++leftMoves;
       lastLeftZ = h.lRacket.cposz;
     }
