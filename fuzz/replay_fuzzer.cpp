@@ -1,5 +1,6 @@
 // The replay reader: a file is refused with a reason, or every record it accepted lies within
-// the file, keeps time in order and holds a message the network decoder accepts.
+// the file, keeps time in order and holds a message the network decoder accepts; a last
+// record cut short is said to begin right after them.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -10,7 +11,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<net::ReplayRecord> records;
   std::string error;
-  if (!net::ParseReplay(data, size, records, error)) {
+  net::ReplayCut cut;
+  if (!net::ParseReplay(data, size, records, error, &cut)) {
     if (error.empty()) std::abort();
     return 0;
   }
@@ -20,6 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     last = r.tick;
     net::Message m;
     if (net::Decode(data + r.offset, r.size, m) != net::DecodeError::None) std::abort();
+  }
+  if (cut.cut) {
+    const size_t end = records.empty() ? net::kReplayHeaderSize : records.back().offset + records.back().size;
+    if (cut.byte != end || cut.byte >= size || cut.record != records.size() + 1) std::abort();
   }
   return 0;
 }

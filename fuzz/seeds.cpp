@@ -486,6 +486,9 @@ void NetSeeds(const fs::path& packets, const fs::path& replays) {
   s.ballX = -2.5f;
   s.camEyeZ = -4.0f;
   s.clock = 12;
+  s.inputAck = 41;
+  s.leftSpeed = 8.5f;
+  s.leftBoost = true;
   keep(packets / "snapshot", net::Encode(s, b));
   net::ScreenChange c;
   c.screen = net::Screen::Match;

@@ -8,7 +8,7 @@ vantor_runtime_packages=(
   libfontconfig-dev fonts-comic-neue fonts-blankenburg fonts-dejavu-core
   libgl-dev libgl1-mesa-dri libegl-dev libx11-dev libcli11-dev libinih-dev libenet-dev
 )
-vantor_test_packages=(libgtest-dev xvfb xauth xdotool openbox wmctrl x11-utils imagemagick libgdk-pixbuf2.0-bin clang)
+vantor_test_packages=(libgtest-dev libxtst-dev xvfb xauth xdotool openbox wmctrl x11-utils imagemagick libgdk-pixbuf2.0-bin clang)
 vantor_bench_packages=(libbenchmark-dev)
 
 # The packages of `$@` that are not installed.

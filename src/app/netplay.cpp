@@ -6,6 +6,7 @@
 
 #include "app/Form1.h"
 #include "app/options.h"
+#include "match/left_racket.h"
 #include "net/enet_link.h"
 #include "net/sound_tap.h"
 #include "platform/vbrt.h"
@@ -297,6 +298,9 @@ void NetPlay::HostTell(Form1& f, uint32_t now) {
   s.leftScore = Score(f.ball.LScore);
   s.clock = Small(f.matchClock, kMaxClock);
   if (tap_ != nullptr) s.effects = tap_->started;
+  s.inputAck = host_->PlayerSequence();
+  s.leftSpeed = std::max(Coordinate(f.lRacket.rspeed), 0.0f);
+  s.leftBoost = f.lBoostLatch;
   host_->Broadcast(Channel::Sequenced, s);
 }
 
@@ -328,7 +332,14 @@ void NetPlay::ViewPass(Form1& f) {
     if (lost != wasNetLost_) notice_ = lost ? kLostNotice : "";
     wasNetLost_ = lost;
   }
-  ViewKeys(f, now);
+  CountFrame(now);
+  const uint8_t keys = ViewKeys(f, now);
+  if (mode_ == Mode::Join) {
+    // The keys go out before this frame is drawn, and the racket moves in it.
+    const uint32_t sequence = join_->SendKeys(keys);
+    link_->Flush();
+    PredictStep(f, sequence, keys);
+  }
   if (!f.DeviceReady()) return;
 
   if (!loaded_) {
@@ -336,6 +347,7 @@ void NetPlay::ViewPass(Form1& f) {
   } else {
     Interpolate(now);
     Apply(f);
+    ShowPredicted(f);
     f.keyPollCounter = 0;  // the menus never read this machine's keys
     const std::string& state = f.screenState;
     if (state == "FRMLOGO") {
@@ -354,7 +366,7 @@ void NetPlay::ViewPass(Form1& f) {
   link_->Flush();
 }
 
-void NetPlay::ViewKeys(Form1& f, uint32_t now) {
+uint8_t NetPlay::ViewKeys(Form1& f, uint32_t now) {
   std::array<uint8_t, 256> k{};
   f.D.Keyboard->GetDeviceStateKeyboard(k.data());
   auto down = [&k](uint8_t a, uint8_t b) { return k[a] != 0 || k[b] != 0; };
@@ -367,11 +379,20 @@ void NetPlay::ViewKeys(Form1& f, uint32_t now) {
     const bool esc = k[plat::DIK_ESCAPE] != 0;
     if (esc && !escDown_) replay.SetPaused(!replay.paused());
     escDown_ = esc;
-    if (replay.Finished() && endAt_ == 0) endAt_ = now;
+    if (replay.Finished() && endAt_ == 0) {
+      endAt_ = now;
+      if (replay.cut().cut) {
+        std::fprintf(stderr, "vantor: %s (record %zu, byte %zu of %s)\n", kReplayCutNotice, replay.cut().record,
+                     replay.cut().byte, target_.c_str());
+      }
+    }
+    // A recording cut short says so the moment it ends: the match stands where it stopped.
+    const bool cut = endAt_ != 0 && replay.cut().cut;
     notice_ = replay.paused()                          ? "Replay paused: Esc resumes, Q leaves"
+              : cut                                    ? kReplayCutNotice
               : endAt_ != 0 && now - endAt_ >= 1000 ? "End of the replay: Q leaves"
                                                        : "";
-    return;
+    return 0;
   }
   uint8_t keys = 0;
   if (down(plat::DIK_UP, plat::DIK_W)) keys |= kKeyUp;
@@ -379,7 +400,109 @@ void NetPlay::ViewKeys(Form1& f, uint32_t now) {
   if (down(plat::DIK_LEFT, plat::DIK_A)) keys |= kKeyLeft;
   if (down(plat::DIK_RIGHT, plat::DIK_D)) keys |= kKeyRight;
   if (down(plat::DIK_LSHIFT, plat::DIK_RSHIFT)) keys |= kKeyBoost;
-  join_->SendKeys(keys);
+  return keys;
+}
+
+void NetPlay::CountFrame(uint32_t now) {
+  if (!fpsStarted_) {
+    fpsStarted_ = true;
+    fpsSince_ = now;
+  }
+  if (now - fpsSince_ >= 1000) {
+    fps_ = static_cast<int16_t>(std::clamp<uint32_t>(fpsFrames_, 1, INT16_MAX));
+    fpsFrames_ = 0;
+    fpsSince_ = now;
+  }
+  ++fpsFrames_;
+}
+
+void NetPlay::PredictedRacket::fMove(int16_t fps, int16_t xdir, int16_t zdir) {
+  // As the racket's geometry keeps it: in single precision.
+  cposx = static_cast<float>(cposx + xdir * rspeed / fps);
+  cposz = static_cast<float>(cposz + zdir * rspeed / fps);
+}
+
+namespace {
+
+match::LeftKeys KeysOf(uint8_t k) {
+  return {(k & kKeyUp) != 0, (k & kKeyDown) != 0, (k & kKeyRight) != 0, (k & kKeyLeft) != 0, (k & kKeyBoost) != 0};
+}
+
+}  // namespace
+
+// Sets the predicted racket on the host's newest one and applies again the key states the
+// host had not yet taken in; what the shown racket must move to get there becomes the
+// correction that fades.
+void NetPlay::Reconcile(const Snapshot& s) {
+  while (unackedCount_ > 0 && static_cast<int32_t>(unacked_[unackedStart_].sequence - s.inputAck) <= 0) {
+    unackedStart_ = (unackedStart_ + 1) % kUnacked;
+    --unackedCount_;
+  }
+  PredictedRacket p = predicted_;
+  p.cposx = s.leftX;
+  p.cposz = s.leftZ;
+  p.rspeed = s.leftSpeed;
+  bool boost = s.leftBoost;
+  for (size_t i = 0; i < unackedCount_; ++i) {
+    const SentKeys& k = unacked_[(unackedStart_ + i) % kUnacked];
+    if (k.fps > 0) match::StepLeftRacket(p, k.fps, true, KeysOf(k.keys), boost);
+  }
+  // Farther than the keys could have taken it since the last snapshot: the host put it there
+  // (both rackets go home after a goal), and it is shown there at once.
+  const double since = static_cast<int32_t>(s.tick - hostTick_) / 1000.0;
+  const double reach = (s.leftSpeed + 3) * std::max(since, 0.0) * 1.5 + 0.05;
+  const bool placed = std::hypot(s.leftX - hostX_, s.leftZ - hostZ_) > reach;
+  hostX_ = s.leftX;
+  hostZ_ = s.leftZ;
+  hostTick_ = s.tick;
+  if (predicting_ && !placed) {
+    correctionX_ += predicted_.cposx - p.cposx;
+    correctionZ_ += predicted_.cposz - p.cposz;
+  } else {
+    correctionX_ = correctionZ_ = 0;
+  }
+  predicted_ = p;
+  predictedBoost_ = boost;
+  predicting_ = true;
+}
+
+void NetPlay::PredictStep(Form1& f, uint32_t sequence, uint8_t keys) {
+  if (sequence == 0) return;  // a spectator, or not joined yet
+  const bool inMatch = loaded_ && f.screenState.empty() && keptCount_ > 0;
+  if (inMatch && newSnapshot_) {
+    predicted_.mLength = f.lRacket.mLength;
+    predicted_.mWidth = f.lRacket.mWidth;
+    Reconcile(kept_[(keptNext_ + kKept - 1) % kKept]);
+  }
+  newSnapshot_ = false;
+  // The host moves the racket only while the match runs: neither paused nor in its intro.
+  const uint8_t flags = inMatch ? kept_[(keptNext_ + kKept - 1) % kKept].flags : 0;
+  ownRacket_ = inMatch && predicting_ && (flags & kSnapOnePlayer) == 0;
+  const bool moves = ownRacket_ && (flags & (kSnapPaused | kSnapCamIntro)) == 0;
+  if (moves) match::StepLeftRacket(predicted_, fps_, true, KeysOf(keys), predictedBoost_);
+  if (unackedCount_ == kUnacked) {  // the host has heard nothing for seconds: forget the oldest
+    unackedStart_ = (unackedStart_ + 1) % kUnacked;
+    --unackedCount_;
+  }
+  unacked_[(unackedStart_ + unackedCount_) % kUnacked] = {sequence, keys, static_cast<int16_t>(moves ? fps_ : 0)};
+  ++unackedCount_;
+}
+
+// Draws the joining player's racket where it is predicted, less what is left of the last
+// corrections: each frame a third of it goes (all of it under a millimetre), never more than
+// the racket's own one-frame step.
+void NetPlay::ShowPredicted(Form1& f) {
+  if (mode_ != Mode::Join || !ownRacket_ || !f.screenState.empty()) return;
+  const double left = std::hypot(correctionX_, correctionZ_);
+  if (left > 0) {
+    const double step = std::fabs(predicted_.rspeed) / std::max<int16_t>(fps_, 1);
+    const double cut = std::min({left, std::max(left / 3, 0.001), step});
+    correctionX_ -= correctionX_ * (cut / left);
+    correctionZ_ -= correctionZ_ * (cut / left);
+    if (cut == left) correctionX_ = correctionZ_ = 0;
+  }
+  f.lRacket.Translate_Racket(predicted_.cposx + correctionX_,
+                             predicted_.cposz + correctionZ_ + f.lRacket.mLength / 2.0);
 }
 
 void NetPlay::OnHostMessage(Form1& f, const Message& m) {
@@ -403,6 +526,7 @@ void NetPlay::OnHostMessage(Form1& f, const Message& m) {
       kept_[keptNext_] = s;
       keptNext_ = (keptNext_ + 1) % kKept;
       keptCount_ = std::min(keptCount_ + 1, kKept);
+      newSnapshot_ = true;
       // The clock offset follows the fastest arrivals and drifts down slowly otherwise
       // (a replay resumed after a pause, clocks running at slightly different speeds).
       const int64_t sample = static_cast<int64_t>(s.tick) - static_cast<int64_t>(f.Now());
@@ -469,6 +593,10 @@ void NetPlay::LoadScreen(Form1& f, const ScreenChange& s) {
   loaded_ = true;
   keptCount_ = 0;
   effectsKnown_ = false;
+  // A new screen: the racket is predicted again from the host's first snapshot of it.
+  predicting_ = newSnapshot_ = ownRacket_ = false;
+  unackedCount_ = 0;
+  correctionX_ = correctionZ_ = 0;
 }
 
 void NetPlay::Interpolate(uint32_t now) {
@@ -614,6 +742,12 @@ std::unique_ptr<NetPlay> StartNetwork(const app::Options& o, const std::string& 
   if (!o.replay.empty()) {
     auto link = ReplayLink::Open(o.replay, error);
     if (!link) return nullptr;
+    if (link->cut().cut) {
+      std::fprintf(stderr,
+                   "vantor: the replay %s is cut short at byte %zu (record %zu): the game that made it stopped; "
+                   "it plays up to there\n",
+                   o.replay.c_str(), link->cut().byte, link->cut().record);
+    }
     return std::make_unique<NetPlay>(NetPlay::Mode::Replay, std::move(link), Name{}, o.replay);
   }
   if (o.host) {

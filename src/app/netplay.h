@@ -2,7 +2,9 @@
 // around each pass this hears the joiner (its keys become the left player's keys), tells
 // what the frame showed, and watches for a silent joiner. On the joining machine (and when
 // a replay plays) Form1 simulates nothing: each pass draws the host's latest snapshots,
-// interpolated to this machine's refresh, with the screens' own drawing code.
+// interpolated to this machine's refresh, with the screens' own drawing code; only the
+// joining player's own racket is moved there and then by its keys (and brought back to the
+// host's, which alone decides every contact, goal and score).
 #pragma once
 
 #include <array>
@@ -55,6 +57,18 @@ class NetPlay {
   const std::string& notice() const { return notice_; }
   // Joiner: the snapshot drawn last (after interpolation).
   const net::Snapshot& shown() const { return shown_; }
+  // The joining player's own racket, moved by its keys in the frame they are read, with the
+  // rule the host applies to it. Snapshots say which key state the host took in last: the
+  // key states after it are applied again, in order, to the host's racket, and the shown
+  // racket fades from where it was to that place, never faster than one frame's step.
+  struct PredictedRacket {
+    double cposx = 0, cposz = 0, rspeed = 0;
+    float mLength = 0, mWidth = 0;
+    void fMove(int16_t fps, int16_t xdir, int16_t zdir);
+  };
+  // Joiner: where its racket is predicted (the rule's place, before the fading correction).
+  const PredictedRacket& predicted() const { return predicted_; }
+  bool predicting() const { return predicting_; }
   uint32_t snapshotsReceived = 0;
 
  private:
@@ -69,7 +83,11 @@ class NetPlay {
   void Apply(Form1& f);
   void PlayEffects(Form1& f, const net::Snapshot& s);
   void DrawStatus(Form1& f, const std::string& text);
-  void ViewKeys(Form1& f, uint32_t now);
+  uint8_t ViewKeys(Form1& f, uint32_t now);
+  void CountFrame(uint32_t now);
+  void PredictStep(Form1& f, uint32_t sequence, uint8_t keys);
+  void Reconcile(const net::Snapshot& s);
+  void ShowPredicted(Form1& f);
   [[noreturn]] void EndWith(Form1& f, const std::string& message, int code);
 
   Mode mode_;
@@ -106,6 +124,26 @@ class NetPlay {
   bool escDown_ = false;
   uint32_t endAt_ = 0;  // replay: when the last record was played
   bool wasNetLost_ = false;
+  // This machine's frames a second, counted over each second as the host counts its own.
+  int16_t fps_ = 50;
+  uint32_t fpsFrames_ = 0, fpsSince_ = 0;
+  bool fpsStarted_ = false;
+  struct SentKeys {
+    uint32_t sequence = 0;
+    uint8_t keys = 0;
+    int16_t fps = 0;  // the frame rate it was applied at; 0: the racket stood still in its frame
+  };
+  static constexpr size_t kUnacked = 256;  // over 4 s at 60 frames/s
+  std::array<SentKeys, kUnacked> unacked_{};
+  size_t unackedStart_ = 0, unackedCount_ = 0;
+  PredictedRacket predicted_{};
+  bool predictedBoost_ = false;
+  bool predicting_ = false;  // the match's first snapshot gave the racket to start from
+  bool newSnapshot_ = false;
+  bool ownRacket_ = false;  // a two-player match under way: the left racket is this player's
+  double correctionX_ = 0, correctionZ_ = 0;  // shown minus predicted, fading away
+  double hostX_ = 0, hostZ_ = 0;  // the host's racket in the last snapshot taken in, and its time
+  uint32_t hostTick_ = 0;
 };
 
 // Builds the network side the options ask for: nullptr with `error` set when it cannot

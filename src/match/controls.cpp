@@ -2,6 +2,7 @@
 // S, D for the left one, and the shift keys' speed toggle.
 #include "app/Form1.h"
 #include "app/netplay.h"
+#include "match/left_racket.h"
 
 using namespace plat;
 
@@ -80,26 +81,10 @@ void Form1::Check_Keys() {
   // kept in both, as the permissions the computer obeys.
   D.Keyboard->GetDeviceStateKeyboard(keyState.data());
   if (net != nullptr) net->LeftKeys(keyState);  // a network match: the joining player's keys
-  cMadrab& l = lRacket;
-  if ((l.cposx <= 4 || l.cposz >= -2.5) && l.cposz >= -3) {
-    if (!onePlayer && down(DIK_W)) l.fMove(fps, 0, -1);
-  } else {
-    mayMoveMinusZ = false;
-  }
-  if (!(l.cposx > 4 && l.cposz + l.mLength > 2.5) && l.cposz + l.mLength <= 3) {
-    if (!onePlayer && down(DIK_S)) l.fMove(fps, 0, 1);
-  } else {
-    mayMovePlusZ = false;
-  }
-  if (l.cposx + l.mWidth >= 2.5) {
-    if (!onePlayer && down(DIK_D)) l.fMove(fps, -1, 0);
-  } else {
-    mayMoveMinusX = false;
-  }
-  if ((l.cposx <= 4 || l.cposz >= -2.5) && !(l.cposx > 4 && l.cposz + l.mLength > 2.5) && l.cposx <= 4.3) {
-    if (!onePlayer && down(DIK_A)) l.fMove(fps, 1, 0);
-  } else {
-    mayMovePlusX = false;
-  }
-  if (down(DIK_LSHIFT)) ToggleBoost(l, lBoostLatch);
+  const match::LeftKeys keys{down(DIK_W), down(DIK_S), down(DIK_D), down(DIK_A), down(DIK_LSHIFT)};
+  const uint8_t blocked = match::StepLeftRacket(lRacket, fps, !onePlayer, keys, lBoostLatch);
+  if ((blocked & match::kBlockedMinusZ) != 0) mayMoveMinusZ = false;
+  if ((blocked & match::kBlockedPlusZ) != 0) mayMovePlusZ = false;
+  if ((blocked & match::kBlockedMinusX) != 0) mayMoveMinusX = false;
+  if ((blocked & match::kBlockedPlusX) != 0) mayMovePlusX = false;
 }

@@ -46,13 +46,23 @@ bool ReplayWriter::Open(const std::string& path, std::string& error) {
 
 void ReplayWriter::Write(uint32_t tick, Channel channel, const uint8_t* data, size_t size) {
   if (file_ == nullptr || failed_ || size == 0 || size > kMaxMessageSize) return;
-  if (!started_) {
-    Message m;
-    // A match starts the recording: its Screen message holds everything the replay needs.
-    if (Decode(data, size, m) != DecodeError::None || m.type != MsgType::Screen || m.screen.screen != Screen::Match)
-      return;
-    started_ = true;
-    first_ = tick;
+  Message m;
+  if (Decode(data, size, m) != DecodeError::None) return;
+  const bool screen = m.type == MsgType::Screen;
+  if (screen && m.screen.screen == Screen::Match) {
+    if (!started_) {
+      started_ = true;
+      first_ = tick;
+    } else if (part_ == Part::Off) {
+      // The menus between two matches are left out: the next one follows the last after a gap.
+      first_ = tick - (last_ + kGapMs);
+    }
+    part_ = Part::Match;
+  } else if (screen && m.screen.screen == Screen::After && part_ == Part::Match) {
+    part_ = Part::After;
+  } else if (part_ == Part::Off || screen) {
+    part_ = Part::Off;  // a menu
+    return;
   }
   uint32_t t = tick - first_;
   if (t < last_ || t > 0x7FFFFFFF) t = last_;  // the clock never runs backwards in the file
@@ -65,6 +75,12 @@ void ReplayWriter::Write(uint32_t tick, Channel channel, const uint8_t* data, si
   if (std::fwrite(head, 1, sizeof head, file_) != sizeof head || std::fwrite(data, 1, size, file_) != size)
     failed_ = true;
   bytes_ += sizeof head + size;
+  // The after-match screen's first frame shows it: what follows is menus. The match is
+  // pushed to the file whole.
+  if (part_ == Part::After && m.type == MsgType::Snapshot) {
+    part_ = Part::Off;
+    Flush();
+  }
 }
 
 void ReplayWriter::Flush() {
@@ -79,8 +95,10 @@ bool ReplayWriter::Close(std::string& error) {
   return !failed_;
 }
 
-bool ParseReplay(const uint8_t* data, size_t size, std::vector<ReplayRecord>& records, std::string& error) {
+bool ParseReplay(const uint8_t* data, size_t size, std::vector<ReplayRecord>& records, std::string& error,
+                 ReplayCut* cut) {
   records.clear();
+  if (cut != nullptr) *cut = ReplayCut{};
   if (size < kReplayHeaderSize || std::memcmp(data, kMagic, sizeof kMagic) != 0) {
     error = "it is not a Vantor replay";
     return false;
@@ -100,9 +118,14 @@ bool ParseReplay(const uint8_t* data, size_t size, std::vector<ReplayRecord>& re
   bool sawMatch = false;
   while (at < size) {
     const std::string where = " (record " + std::to_string(records.size() + 1) + ", byte " + std::to_string(at) + ")";
+    // A last record cut short: what came before it plays.
+    const auto cutShort = [&] {
+      if (cut != nullptr) *cut = ReplayCut{true, records.size() + 1, at};
+      at = size;
+    };
     if (size - at < kReplayRecordHead) {
-      error = "it is cut short" + where;
-      return false;
+      cutShort();
+      break;
     }
     ReplayRecord r;
     r.tick = Get32(data + at);
@@ -113,8 +136,8 @@ bool ParseReplay(const uint8_t* data, size_t size, std::vector<ReplayRecord>& re
       return false;
     }
     if (size - at - kReplayRecordHead < r.size) {
-      error = "it is cut short" + where;
-      return false;
+      cutShort();
+      break;
     }
     r.channel = static_cast<Channel>(channel);
     r.offset = static_cast<uint32_t>(at + kReplayRecordHead);
@@ -166,7 +189,7 @@ std::unique_ptr<ReplayLink> ReplayLink::Open(const std::string& path, std::strin
     return nullptr;
   }
   std::string why;
-  if (!ParseReplay(link->bytes_.data(), link->bytes_.size(), link->records_, why)) {
+  if (!ParseReplay(link->bytes_.data(), link->bytes_.size(), link->records_, why, &link->cut_)) {
     error = "cannot play the replay " + path + ": " + why;
     return nullptr;
   }

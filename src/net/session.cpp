@@ -122,6 +122,10 @@ const Name& HostSession::PlayerName() const {
 
 uint8_t HostSession::PlayerKeys() const { return player_ >= 0 ? peers_[static_cast<size_t>(player_)].keys : 0; }
 
+uint32_t HostSession::PlayerSequence() const {
+  return player_ >= 0 ? peers_[static_cast<size_t>(player_)].sequence : 0;
+}
+
 uint32_t HostSession::PlayerSilence(uint32_t nowMs) const {
   return player_ >= 0 ? nowMs - peers_[static_cast<size_t>(player_)].lastHeard : 0;
 }
@@ -213,10 +217,12 @@ void JoinSession::Service(uint32_t nowMs, const std::function<void(const Message
   }
 }
 
-void JoinSession::SendKeys(uint8_t keys) {
-  if (state_ != State::Joined || role_ != Role::Player) return;
+uint32_t JoinSession::SendKeys(uint8_t keys) {
+  if (state_ != State::Joined || role_ != Role::Player) return 0;
+  if (++sequence_ == 0) ++sequence_;  // 0 stands for "none yet" in the host's acknowledgements
   Buffer b;
-  link_.Send(host_, Channel::Sequenced, b.data(), Encode(Input{++sequence_, keys}, b));
+  link_.Send(host_, Channel::Sequenced, b.data(), Encode(Input{sequence_, keys}, b));
+  return sequence_;
 }
 
 void JoinSession::Leave() {

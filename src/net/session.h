@@ -27,6 +27,8 @@ class HostSession {
   bool HasPlayer() const { return player_ >= 0; }
   const Name& PlayerName() const;
   uint8_t PlayerKeys() const;
+  // The sequence number of the player's key state PlayerKeys gives (0 before the first).
+  uint32_t PlayerSequence() const;
   // Milliseconds since the player was last heard from (0 without a player).
   uint32_t PlayerSilence(uint32_t nowMs) const;
   // Sends the player away (after a long silence): its place is free again.
@@ -85,7 +87,8 @@ class JoinSession {
 
   // Handles what arrived; every message from the host after the welcome goes to `handler`.
   void Service(uint32_t nowMs, const std::function<void(const Message&)>& handler);
-  void SendKeys(uint8_t keys);
+  // Sends this frame's key state; returns its sequence number (0 when nothing was sent).
+  uint32_t SendKeys(uint8_t keys);
   void Leave();
 
   State state() const { return state_; }

@@ -15,7 +15,8 @@ constexpr size_t kHelloSize = kHelloHead + kNameBytes;
 constexpr size_t kWelcomeSize = 1 + 1;
 constexpr size_t kRefuseSize = 1 + 1 + 2;
 constexpr size_t kInputSize = 1 + 4 + 1;
-constexpr size_t kSnapshotSize = 1 + 4 + 4 + 2 + 1 + 1 + 1 + 1 + kButtonCount + 11 * 4 + 2 + 2 + 1 + kEffectCount;
+constexpr size_t kSnapshotSize =
+    1 + 4 + 4 + 2 + 1 + 1 + 1 + 1 + kButtonCount + 11 * 4 + 2 + 2 + 1 + kEffectCount + 4 + 4 + 1;
 constexpr size_t kScreenSize = 1 + 2 + 1 + 1 + 1 + 1 + 3 + 2 + 2 + 2 * kNameBytes;
 constexpr size_t kNamesSize = 1 + 2 * kNameBytes;
 constexpr size_t kGoalSize = 1 + 2 + 2;
@@ -225,6 +226,9 @@ size_t Encode(const Snapshot& m, Buffer& out) {
   w.i16(m.leftScore);
   w.u8(m.clock);
   for (uint8_t e : m.effects) w.u8(e);
+  w.u32(m.inputAck);
+  w.f32(m.leftSpeed);
+  w.u8(m.leftBoost ? 1 : 0);
   return Finish(w, kSnapshotSize);
 }
 
@@ -339,6 +343,10 @@ DecodeError Decode(const uint8_t* data, size_t size, Message& out) {
       s.leftScore = r.score();
       s.clock = r.u8In(0, kMaxClock);
       for (uint8_t& e : s.effects) e = r.u8();
+      s.inputAck = r.u32();
+      s.leftSpeed = r.f32In(kMaxCoordinate);
+      r.check(s.leftSpeed >= 0);
+      s.leftBoost = r.flag();
       break;
     }
     case MsgType::Screen: {

@@ -13,7 +13,7 @@
 
 namespace net {
 
-constexpr uint16_t kProtocolVersion = 1;
+constexpr uint16_t kProtocolVersion = 2;  // 2: snapshots acknowledge key states
 constexpr std::array<char, 8> kGameTag = {'V', 'A', 'N', 'T', 'O', 'R', '\0', '\0'};
 constexpr uint16_t kDefaultPort = 27960;
 constexpr size_t kMaxMessageSize = 256;  // larger than every message; nothing bigger is read
@@ -102,6 +102,12 @@ struct Snapshot {
   int16_t rightScore = 0, leftScore = 0;
   uint8_t clock = 0;  // whole seconds, 0…180
   std::array<uint8_t, kEffectCount> effects{};
+  // The joining player's newest key state (Input::sequence) that this frame's left racket
+  // has taken in, 0 for none; and that racket's speed and shift toggle (up: the next frame
+  // with the key down takes the speed back), for the joiner's own prediction.
+  uint32_t inputAck = 0;
+  float leftSpeed = 0;  // 0 … kMaxCoordinate
+  bool leftBoost = false;
 };
 
 struct ScreenChange {

@@ -12,6 +12,12 @@
 # byte counts land in OUT.
 #
 #   net_match.sh VANTOR_EXECUTABLE UDP_RELAY OUT
+#
+# For scripts/net_latency.sh: NET_DELAY_MS, NET_JITTER_MS and NET_LOSS_PERCENT set the relay
+# (50, 10, 2); with KEY_TO_PICTURE (that program's path) the joiner's Up key is timed to its
+# own picture and to the host's when the match begins (LATENCY_TRIALS times, 15), into
+# OUT/latency.txt, then the host's Up key to its picture and the joiner's, into
+# OUT/latency-host.txt; with NET_LATENCY_ONLY=1 the script stops there.
 set -euo pipefail
 
 drive_name=net_match
@@ -62,7 +68,8 @@ start_display
 jd=$display
 port=$((20000 + RANDOM % 20000))
 relay_port=$((port + 1))
-"$relay" "$relay_port" "$port" 50 10 2 540 "$out/relay.txt" &
+"$relay" "$relay_port" "$port" "${NET_DELAY_MS:-50}" "${NET_JITTER_MS:-10}" "${NET_LOSS_PERCENT:-2}" 540 \
+  "$out/relay.txt" &
 children+=($!)
 
 hpid= jpid=
@@ -132,6 +139,21 @@ press_until Return host-05-intro in_match
 wait_intro host-05-match 150
 say "the match began"
 match_start=$(relay_bytes)
+
+if [ -n "${KEY_TO_PICTURE:-}" ]; then
+  # The left racket's upper end on both screens: Up moves it away from the camera.
+  "$KEY_TO_PICTURE" ":$jd" ":$hd" "${LATENCY_REGION:-80x50+95+235}" "${LATENCY_REGION:-80x50+95+235}" Up Down "${LATENCY_TRIALS:-15}" \
+    >"$out/latency.txt"
+  say "$(tail -n 1 "$out/latency.txt") (ms from the joiner's key, to its own picture and to the host's)"
+  # The same for the host's Up and the right racket, to compare with.
+  "$KEY_TO_PICTURE" ":$hd" ":$jd" 80x50+625+235 80x50+625+235 Up Down "${LATENCY_TRIALS:-15}" \
+    >"$out/latency-host.txt"
+  say "$(tail -n 1 "$out/latency-host.txt") (ms from the host's key, to its own picture and to the joiner's)"
+  if [ "${NET_LATENCY_ONLY:-0}" = 1 ]; then
+    echo "net_match: measured"
+    exit 0
+  fi
+fi
 
 # The joiner moves its own racket: its picture changes where the left racket stands.
 on joiner

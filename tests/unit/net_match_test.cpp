@@ -2,9 +2,14 @@
 // a host that runs the match and a joiner that only draws it, and replays of what the host
 // sent.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <map>
 
 #include "app/netplay.h"
@@ -112,9 +117,10 @@ TEST(NetMatch, WholeMatchOverTheLinkAgreesOnBothScreensAndReplaysTheSameFrames) 
   JoinerFollowsTheBall(*pair.joiner);
 
   std::map<uint32_t, net::Snapshot> joinerShown;
-  double worstBall = 0, worstRacket = 0;
+  double worstBall = 0, worstRacket = 0, worstOwn = 0;
   int frames = 0, leftMoves = 0;
-  double lastLeftZ = 0;
+  double lastLeftZ = 0, ownZ = NAN;
+  int lastGoals = 0;
   while (pair.h().screenState.empty() && frames < 13000) {
     pair.Step();
     ++frames;
@@ -124,8 +130,14 @@ TEST(NetMatch, WholeMatchOverTheLinkAgreesOnBothScreensAndReplaysTheSameFrames) 
     joinerShown[s.frame] = s;
     if (h.screenState.empty() && !h.cam_inter) {
       worstBall = std::max({worstBall, std::fabs(j.ball.cposx - h.ball.cposx), std::fabs(j.ball.cposz - h.ball.cposz)});
-      worstRacket = std::max({worstRacket, std::fabs(j.lRacket.cposz - h.lRacket.cposz),
+      worstRacket = std::max({worstRacket, std::fabs(j.rRacket.cposz - h.rRacket.cposz),
                               std::fabs(j.rRacket.cposx - h.rRacket.cposx)});
+      // The joiner's own racket moved with its keys a frame before the host took them in
+      // (but for the host putting it home after a goal, which the joiner shows a frame later).
+      const int goals = h.ball.RScore + h.ball.LScore;
+      if (!std::isnan(ownZ) && goals == lastGoals) worstOwn = std::max(worstOwn, std::fabs(ownZ - h.lRacket.cposz));
+      ownZ = goals == lastGoals ? j.lRacket.cposz : NAN;
+      lastGoals = goals;
       if (h.lRacket.cposz != lastLeftZ) ++leftMoves;
       lastLeftZ = h.lRacket.cposz;
     }
@@ -135,6 +147,8 @@ TEST(NetMatch, WholeMatchOverTheLinkAgreesOnBothScreensAndReplaysTheSameFrames) 
   // Without delay the joiner draws the host's newest frame: the same places.
   EXPECT_LT(worstBall, 1e-4);
   EXPECT_LT(worstRacket, 1e-4);
+  // Within a tenth of a step: the two machines' frame counts a second may differ by one.
+  EXPECT_LT(worstOwn, 0.1 * pair.h().lRacket.rspeed / 60);
   EXPECT_GT(pair.h().ball.RScore + pair.h().ball.LScore, 0) << "a match with goals";
 
   pair.Steps(3);
@@ -226,6 +240,57 @@ TEST(NetMatch, TheJoinersRacketMovesOnItsScreenWithinOneRoundTripAndAFrame) {
   EXPECT_LE(at100 * frameMs, 100 + 2 * frameMs);
 }
 
+// The joiner's racket at 100 ms round trip with 2 % loss: it moves in the frame its key is
+// read, a burst of losses makes the two disagree, and the joiner's racket then comes back to
+// the host's without ever moving by more than its own step in a frame.
+TEST(NetMatch, TheJoinersOwnRacketIsPredictedAndBroughtBackToTheHostsWithoutJumps) {
+  NetPair pair(50, 2);
+  pair.Steps(20);
+  pair.host->Start({.onePlayer = false, .level = 2, .rName = "ALICE", .lName = "BOB"});
+  while (pair.h().cam_inter || pair.j().cam_inter || !pair.j().screenState.empty()) pair.Step();
+  pair.Steps(30);
+  Form1 &h = pair.h(), &j = pair.j();
+  ASSERT_TRUE(pair.joinNet->predicting());
+  const double step = h.lRacket.rspeed / 60;  // one frame's step at both machines' 60 frames/s
+  auto& keys = pair.joiner->platform;
+  // Down, Right, Up and Left in turn, with rests. Every key state and snapshot is lost for 10
+  // frames from the end of the Right: the host goes on moving the racket with the last keys it
+  // heard, and the joiner learns it all at once while its keys rest.
+  const struct {
+    uint8_t key;
+    int frames;
+  } script[] = {{plat::DIK_DOWN, 8}, {0, 10}, {plat::DIK_RIGHT, 8}, {0, 20},
+                {plat::DIK_UP, 12},  {plat::DIK_LEFT, 6}, {0, 40}};
+  int frame = 0, firstMoves = 0;
+  double worstRest = 0, worstHeld = 0, corrected = 0;
+  for (const auto& part : script) {
+    for (int i = 0; i < part.frames; ++i, ++frame) {
+      for (uint8_t k : {plat::DIK_UP, plat::DIK_DOWN, plat::DIK_LEFT, plat::DIK_RIGHT}) keys.Release(k);
+      if (part.key != 0) keys.Press(part.key);
+      if (frame == 22 || frame == 32) pair.network->lossPercent = frame == 22 ? 100 : 2;
+      const double x0 = j.lRacket.cposx, z0 = j.lRacket.cposz;
+      pair.Step();
+      const double moved = std::hypot(j.lRacket.cposx - x0, j.lRacket.cposz - z0);
+      const auto& p = pair.joinNet->predicted();
+      corrected = std::max(corrected, std::hypot(j.lRacket.cposx - p.cposx, j.lRacket.cposz - p.cposz));
+      if (part.key != 0) {
+        // The key was read in this frame: the racket moved in it (unless at its zone's edge).
+        if (i == 0) firstMoves += moved > step / 2 ? 1 : 0;
+        worstHeld = std::max(worstHeld, moved);
+      } else {
+        worstRest = std::max(worstRest, moved);
+      }
+    }
+  }
+  EXPECT_EQ(firstMoves, 4) << "each key moved the racket in the frame it was read";
+  EXPECT_GT(corrected, 2 * step) << "the losses made the two disagree";
+  // Held: its own step and at most one more of correction; at rest, at most one step.
+  EXPECT_LE(worstHeld, 2 * step + 1e-4);
+  EXPECT_LE(worstRest, step + 1e-4);
+  EXPECT_NEAR(j.lRacket.cposx, h.lRacket.cposx, 1e-3) << "back on the host's racket";
+  EXPECT_NEAR(j.lRacket.cposz, h.lRacket.cposz, 1e-3);
+}
+
 TEST(NetMatch, SilenceFor2sPausesBothFor10sEndsIt) {
   // The joiner goes silent mid-match: the host pauses and says so, then returns to the menu.
   {
@@ -274,4 +339,108 @@ TEST(NetMatch, SilenceFor2sPausesBothFor10sEndsIt) {
     EXPECT_GE(silent, 10000u + 3000u - 100u) << "10 s of waiting, then the message for 3 s";
     EXPECT_LE(silent, 10000u + 3000u + 100u);
   }
+}
+
+// A recording host killed (SIGKILL) in the middle of its second match, after one whole match:
+// its replay plays the first match to its after-match screen, then the second up to where
+// the file stops, and says that the recording ends there. The menus between were not kept.
+TEST(NetReplay, AKilledHostsRecordingPlaysUpToWhereItStopped) {
+  TempFolder folder;
+  const std::string file = folder.Path("killed.vrp");
+  int toParent[2];
+  ASSERT_EQ(pipe(toParent), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // The host, alone against the computer, records; it says the first match's scores once
+    // its second match has run for a while, and goes on playing until it is killed.
+    close(toParent[0]);
+    NetPlay hostNet(NetPlay::Mode::Host,
+                    std::make_unique<net::MemoryLink>(std::make_shared<net::MemoryNetwork>(), kHostId));
+    auto writer = std::make_unique<net::ReplayWriter>();
+    std::string error;
+    if (!writer->Open(file, error)) _exit(3);
+    hostNet.Record(std::move(writer));
+    Rig host(match_test::DataFolder(), &hostNet);
+    host.device().recording = false;
+    Form1& f = *host.form;
+    for (int i = 0; i < 5; ++i) hostNet.Pass(f);
+    host.Start({.onePlayer = true, .level = 2});
+    host.FollowTheBall();
+    while (f.screenState.empty()) hostNet.Pass(f);
+    const std::string scores = std::to_string(f.ball.RScore) + " " + std::to_string(f.ball.LScore) + "\n";
+    for (int i = 0; i < 120; ++i) hostNet.Pass(f);  // the after-match screen
+    f.LeaveMatch();
+    for (int i = 0; i < 300; ++i) hostNet.Pass(f);  // the menus: not recorded
+    host.Start({.onePlayer = true, .level = 2});
+    while (f.matchClock < 45) hostNet.Pass(f);
+    if (write(toParent[1], scores.data(), scores.size()) != static_cast<ssize_t>(scores.size())) _exit(4);
+    for (;;) hostNet.Pass(f);
+  }
+  close(toParent[1]);
+  char said[64] = {};
+  const ssize_t n = read(toParent[0], said, sizeof said - 1);
+  close(toParent[0]);
+  ASSERT_GT(n, 0) << "the host ended before its second match";
+  int firstRight = -1, firstLeft = -1;
+  ASSERT_EQ(std::sscanf(said, "%d %d", &firstRight, &firstLeft), 2);
+  // Killed while the file's end falls inside a record, as it nearly always does (the writer
+  // pushes out whole blocks): stopped first to look, then killed.
+  bool cutInside = false;
+  for (int tries = 0; tries < 200 && !cutInside; ++tries) {
+    kill(child, SIGSTOP);
+    std::ifstream in(file, std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<net::ReplayRecord> records;
+    std::string error;
+    net::ReplayCut cut;
+    cutInside = net::ParseReplay(bytes.data(), bytes.size(), records, error, &cut) && cut.cut;
+    if (!cutInside) {
+      kill(child, SIGCONT);
+      usleep(20000);
+    }
+  }
+  kill(child, SIGKILL);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+  ASSERT_TRUE(cutInside);
+
+  std::string error;
+  auto replayLink = net::ReplayLink::Open(file, error);
+  ASSERT_NE(replayLink, nullptr) << error;
+  ASSERT_TRUE(replayLink->cut().cut);
+  net::ReplayLink* link = replayLink.get();
+  NetPlay replayNet(NetPlay::Mode::Replay, std::move(replayLink));
+  Rig viewer(match_test::DataFolder(), &replayNet);
+  viewer.device().recording = false;
+  Form1& v = *viewer.form;
+  int matches = 0, afters = 0, menus = 0, lastClock = 0;
+  std::string was = v.screenState;  // the logo, until the recording's first screen
+  for (int i = 0; i < 16000 && !link->Finished(); ++i) {
+    replayNet.Pass(v);
+    if (v.screenState != was) {
+      was = v.screenState;
+      if (was.empty()) ++matches;
+      if (was == "FRM_AFTER") {
+        ++afters;
+        EXPECT_EQ(v.ball.RScore, firstRight);
+        EXPECT_EQ(v.ball.LScore, firstLeft);
+      }
+      if (was != "" && was != "FRM_AFTER") ++menus;
+    }
+    if (was.empty() && matches == 2) lastClock = replayNet.shown().clock;
+    if (!link->Finished()) {
+      EXPECT_TRUE(replayNet.notice().empty()) << "nothing said before the end";
+    }
+  }
+  ASSERT_TRUE(link->Finished());
+  EXPECT_EQ(matches, 2);
+  EXPECT_EQ(afters, 1) << "the first match whole, to its after-match screen";
+  EXPECT_EQ(menus, 0) << "no menus between the matches";
+  EXPECT_GE(lastClock, 30) << "the second match up to the cut (the file lags the game by one block)";
+  const auto texts = TextsOfOneFrame(viewer, replayNet);
+  EXPECT_EQ(replayNet.notice(), net::kReplayCutNotice);
+  EXPECT_TRUE(Has(texts, net::kReplayCutNotice)) << "said over the last picture";
+  EXPECT_TRUE(v.screenState.empty()) << "the second match stands where it stopped";
 }

@@ -225,7 +225,16 @@ TEST(NetReplay, DamagedOrForeignFilesAreRefusedWithWhereAndWhy) {
   auto newer = good;
   newer[8] = 2;
   refused(newer, "another version");
-  refused({good.begin(), good.end() - 3}, "cut short");
+  // A last record cut short (a game killed while it recorded): the records before it play.
+  {
+    const std::vector<uint8_t> cutShort(good.begin(), good.end() - 3);
+    ReplayCut cut;
+    ASSERT_TRUE(ParseReplay(cutShort.data(), cutShort.size(), records, error, &cut)) << error;
+    EXPECT_EQ(records.size(), 1u);
+    EXPECT_TRUE(cut.cut);
+    EXPECT_EQ(cut.record, 2u);
+    EXPECT_EQ(cut.byte, kReplayHeaderSize + kReplayRecordHead + 144);
+  }
   auto backwards = good;
   backwards[kReplayHeaderSize + kReplayRecordHead + 151] = 0;  // the second record's time
   backwards[kReplayHeaderSize + kReplayRecordHead + 144 + 4] = 9;  // a third channel
