@@ -211,10 +211,12 @@ void NetPlay::HostSilence(Form1& f, uint32_t now) {
     lost_ = true;
     notice_ = kLostNotice;
     if (inMatch && !f.paused) {
-      // As Esc pauses: the serve rule's five seconds start again.
+      // As Esc pauses: a running serve rule's five seconds start again; one that is off stays off.
       f.paused = true;
-      f.EnableTimer(f.Timer4, false);
-      f.EnableTimer(f.Timer4, true);
+      if (f.Timer4.Enabled()) {
+        f.EnableTimer(f.Timer4, false);
+        f.EnableTimer(f.Timer4, true);
+      }
       pausedForLoss_ = true;
     }
   } else if (silence < kLostAfterMs && lost_) {

@@ -46,8 +46,11 @@ void Form1::Check_Keys() {
       paused = false;
     } else {
       paused = true;
-      EnableTimer(Timer4, false);
-      EnableTimer(Timer4, true);
+      // A running serve rule starts its five seconds anew; one that is off stays off.
+      if (Timer4.Enabled()) {
+        EnableTimer(Timer4, false);
+        EnableTimer(Timer4, true);
+      }
     }
     escLatch = true;
     EnableTimer(Timer6, true);

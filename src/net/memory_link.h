@@ -24,6 +24,8 @@ class MemoryLink : public Link {
   void Connect(PeerId other);
   // Cuts the endpoint off without a goodbye: nothing it sends arrives any more.
   void Cut() { cut_ = true; }
+  // Lets it through again, as a connection that comes back.
+  void Restore() { cut_ = false; }
 
   void Service(uint32_t nowMs) override;
   bool Next(LinkEvent& event) override;

@@ -110,7 +110,7 @@ void cBall::fMove(double fps, double angle) {
 
   const int n = StepDivisor(fps);
   const double dx = aco / n;
-  const double dz = asi / n;
+  double dz = asi / n;
   for (int i = 0; i <= n; ++i) {
     for (auto& v : sideStrip) {
       v.x = static_cast<float>(v.x + dx);
@@ -124,7 +124,13 @@ void cBall::fMove(double fps, double angle) {
     Diff = static_cast<float>(bspeed / fps);
     bgap = 2 * bspeed / fps;
     if (host != nullptr && !host->Coll_thisloop()) host->Checkcoll();
+    edgeTurns = 0;
     CheckWalls();
+    // Off a goal mouth's edge the ball turns at once: the rest of the frame's sub-steps take
+    // it away from the edge. Carried on towards it, it would meet the band again within the
+    // frame and be bounced back and forth, and where the bounces came out even it would
+    // never turn but slide along the edge into the goal.
+    if (edgeTurns % 2 != 0) dz = -dz;
   }
   Tablecoll1();
 }
@@ -144,6 +150,7 @@ void cBall::ScoreGoal(double serveX, int16_t& score) {
 
 void cBall::Bounce(double z, int post) {
   Zdir = static_cast<int16_t>(-Zdir);
+  if (post != 0) ++edgeTurns;
   bspeed = baspeed;
   Translate_ball(cposx, z);
   // Off a goal mouth's edge the band is tested on the ball's edge but the set-back is taken

@@ -21,7 +21,7 @@ class cBall {
   bool brGoal = false, blGoal = false, bRear = false, bFar = false, brPocket = false, blPocket = false;
   bool Goal = false;  // a goal was scored (or first serve): the ball rests until struck
   int16_t Xdir = 0, Zdir = 0;
-  double aco = 0, asi = 0;  // this frame's x and z displacement
+  double aco = 0, asi = 0;  // this frame's x and z displacement, as the frame starts
   int16_t RScore = 0, LScore = 0;
   float Diff = 0;  // bspeed / fps, one frame's nominal distance
 
@@ -76,4 +76,5 @@ class cBall {
   plat::TexturePtr topTexture, sideTexture, shadowTexture;
   plat::SoundBufferPtr goalBuffer;
   double bgap = 0;
+  int edgeTurns = 0;  // goal-mouth edge bounces in the current sub-step
 };

@@ -220,3 +220,119 @@ TEST_F(MatchControls, QGoesBackToThePlayerCountScreen) {
   EXPECT_EQ(f->rightNameEntry, "");
   EXPECT_EQ(rig.CountSounds(track, plat::testing::SoundEvent::Stop), stops + 1);
 }
+
+namespace {
+
+// The ways into a pause, each with its way back: Esc twice; a controller pulled out, then
+// plugged back and its Start pressed; a lost device, then Esc.
+enum class PauseWay { Esc, PadPulled, DeviceLost };
+struct PauseCase {
+  PauseWay way;
+  const char* name;
+};
+void PrintTo(const PauseCase& c, std::ostream* os) { *os << c.name; }
+
+class PauseAndServeRule : public ::testing::TestWithParam<PauseCase> {
+ protected:
+  // A two-player match past its intro, both controllers plugged in, nobody at the keys.
+  void SetUp() override {
+    rig.platform.PlugPad(0);
+    rig.platform.PlugPad(1);
+    rig.Start({.onePlayer = false});
+    rig.PlayIntro();
+  }
+  int Points() const { return f.ball.RScore + f.ball.LScore; }
+  void Pause() {
+    switch (GetParam().way) {
+      case PauseWay::Esc:
+        rig.platform.Press(DIK_ESCAPE);
+        break;
+      case PauseWay::PadPulled:
+        rig.platform.PullPad(1);
+        break;
+      case PauseWay::DeviceLost:
+        rig.device().cooperativeLevels = {D3DERR_DEVICELOST};
+        break;
+    }
+    rig.Frames(1);
+    rig.platform.Release(DIK_ESCAPE);
+    ASSERT_TRUE(f.paused);
+  }
+  void Resume() {
+    if (GetParam().way == PauseWay::PadPulled) {
+      rig.platform.PlugPad(1);
+      rig.platform.pads[1]->start = true;
+      rig.Frames(1);
+      rig.platform.pads[1]->start = false;
+    } else {
+      rig.platform.Press(DIK_ESCAPE);
+      rig.Frames(1);
+      rig.platform.Release(DIK_ESCAPE);
+    }
+    ASSERT_FALSE(f.paused);
+  }
+  // A second's pause, then twelve seconds of play in which nobody strikes.
+  void PauseAWhileThenWait() {
+    Pause();
+    rig.RunFor(1000);
+    Resume();
+    rig.RunFor(12000);
+  }
+
+  Rig rig;
+  Form1& f = *rig.form;
+};
+
+}  // namespace
+
+// Before the first strike the serve rule is off, and a pause leaves it off.
+TEST_P(PauseAndServeRule, FirstServeWaitStaysFree) {
+  ASSERT_TRUE(f.ball.Goal);
+  ASSERT_FALSE(f.Timer4.Enabled());
+  PauseAWhileThenWait();
+  EXPECT_EQ(Points(), 0);
+  EXPECT_FALSE(f.Timer4.Enabled());
+}
+
+// With the puck in play (running from wall to wall, far from both rackets) likewise.
+TEST_P(PauseAndServeRule, PuckInPlayStaysFree) {
+  f.ball.Goal = false;
+  f.ball.Xdir = 1;
+  f.ball.Zdir = 1;
+  f.ball.bAngle = 90;
+  f.ball.Translate_ball(0.5, 0);
+  PauseAWhileThenWait();
+  EXPECT_EQ(Points(), 0);
+  EXPECT_FALSE(f.Timer4.Enabled());
+  EXPECT_FALSE(f.ball.Goal) << "still in play, never scored";
+}
+
+// Within the five seconds after a goal the rule runs on through the pause: Esc starts its
+// five seconds anew, the other ways leave its time as it was.
+TEST_P(PauseAndServeRule, AfterAGoalThePointComesAsEver) {
+  f.ball.Goal = false;
+  f.ball.Xdir = -1;
+  f.ball.bAngle = 0;
+  f.ball.Translate_ball(-4.4, 0);
+  rig.Frames(1);
+  ASSERT_EQ(f.ball.LScore, 1);
+  ASSERT_TRUE(f.Timer4.Enabled());
+  const uint32_t goalAt = rig.platform.now;
+  rig.RunFor(2000);
+  const uint32_t pausedAt = rig.platform.now;
+  Pause();
+  rig.RunFor(1000);
+  Resume();
+  const uint32_t from = GetParam().way == PauseWay::Esc ? pausedAt : goalAt;
+  rig.RunFor(from + 4900 - rig.platform.now);
+  EXPECT_EQ(f.ball.LScore, 1);
+  rig.RunFor(200);
+  EXPECT_EQ(f.ball.LScore, 2) << "the right player let the ball lie";
+  EXPECT_EQ(f.ball.RScore, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryWay, PauseAndServeRule,
+                         ::testing::Values(PauseCase{PauseWay::Esc, "Esc"},
+                                           PauseCase{PauseWay::PadPulled, "PadPulled"},
+                                           PauseCase{PauseWay::DeviceLost, "DeviceLost"}),
+                         [](const auto& info) { return std::string(info.param.name); });

@@ -444,3 +444,23 @@ TEST(NetReplay, AKilledHostsRecordingPlaysUpToWhereItStopped) {
   EXPECT_TRUE(Has(texts, net::kReplayCutNotice)) << "said over the last picture";
   EXPECT_TRUE(v.screenState.empty()) << "the second match stands where it stopped";
 }
+
+TEST(NetMatch, AShortLossBeforeTheFirstStrikeCostsNoPoint) {
+  // The joiner drops out for a few seconds while the ball waits for its first strike: the
+  // host pauses and plays on when he is back, and the serve rule stays off throughout.
+  NetPair pair;
+  pair.Steps(3);
+  pair.host->Start({.onePlayer = false, .level = 1});
+  while (pair.h().cam_inter) pair.Step();
+  pair.Steps(60);
+  ASSERT_TRUE(pair.h().ball.Goal);
+  pair.joinLink->Cut();
+  pair.HostFor(2500);
+  ASSERT_TRUE(pair.h().paused);
+  pair.joinLink->Restore();
+  for (int i = 0; i < 120 && pair.h().paused; ++i) pair.Step();
+  ASSERT_FALSE(pair.h().paused);
+  pair.Steps(12 * 60);
+  EXPECT_EQ(pair.h().ball.RScore + pair.h().ball.LScore, 0);
+  EXPECT_FALSE(pair.h().Timer4.Enabled());
+}
