@@ -9,6 +9,22 @@ cd "$(dirname "$0")"
 vantor_install_packages bench
 vantor_build build/bench -DCMAKE_BUILD_TYPE=Release -DVANTOR_TESTS=OFF -DVANTOR_BENCH=ON
 
+# BENCH_ONLY=frames: only the frame rate of the real program, its section of
+# docs/performance.md written anew and the rest kept.
+if [ "${BENCH_ONLY:-}" = frames ]; then
+  section=$(bench/frame_section.sh)
+  doc=docs/performance.md
+  awk -v section="$section" '
+    /^## / && inside { inside = 0 }
+    /^## Frame rate of the real program/ { inside = 1; if (!done) { print section; print ""; done = 1 }; next }
+    /^## Network matches/ && !done { print section; print ""; done = 1 }
+    !inside { print }
+    END { if (!done) { print ""; print section } }' "$doc" >"$doc.new"
+  mv "$doc.new" "$doc"
+  echo "Wrote the frame-rate section of $doc"
+  exit 0
+fi
+
 reps=${BENCH_REPETITIONS:-10}
 out=build/bench/bench.json
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
@@ -413,46 +429,7 @@ Profiled with \`perf\` (DWARF call graphs), \`LD_DEBUG=statistics\`, \`strace\` 
 EOF
 
 # ---- Frame rate of the real program ------------------------------------------------------
-# bench/frame_rate.sh on virtual screens of the players' sizes, this build and (with
-# BENCH_BEFORE) the earlier one one after the other on each screen.
-frames_out=build/bench/frames
-rm -rf "$frames_out"
-frame_builds=("after=build/bench")
-[ -n "${BENCH_BEFORE:-}" ] && frame_builds+=("before=$BENCH_BEFORE")
-bench/frame_rate.sh "$frames_out" "${frame_builds[@]}"
-frames_tsv=$frames_out/frames.tsv
-frame_row() {  # $1 size, $2 where, $3 build: "median (p95, p99; worst) ms, under 25 ms, CPU"
-  awk -F'\t' -v s="$1" -v w="$2" -v b="$3" '$1 == b && $2 == s && $3 == w {
-      printf "%s ms (%s, %s; %s), %s %%, %s ms", $5, $6, $7, $8, $9, $10; found = 1 }
-    END { if (!found) printf "—" }' "$frames_tsv"
-}
-{
-  cat <<EOF
-
-## Frame rate of the real program
-
-Written by \`bench/frame_rate.sh\`: the real program (Release) full screen on a virtual screen
-of each size (Xvfb with openbox, Mesa's software renderer llvmpipe with the threads it wants),
-driven with \`xdotool\` as a player would: six seconds on the player-count screen, then a
-one-player match, measured for six seconds after the camera's fly-in with the puck struck and
-in play. \`bench/swap_times/\`, preloaded, notes the time of every buffer swap; each figure is
-an interval between two shown frames: median (95th and 99th percentile; worst), the share of
-intervals under 25 ms, and the CPU time of all the program's threads per frame. The floor is
-the bare program (\`bench/bare_window/\`) clearing a full-screen window of one sample a pixel
-and swapping, as fast as it can. Before: ${BENCH_BEFORE:+the build in \`$BENCH_BEFORE\`${BENCH_BEFORE_NAME:+ ($BENCH_BEFORE_NAME)}}${BENCH_BEFORE:-no earlier build given}.
-The game paces itself to 60 frames a second (16.7 ms) where the driver does not.
-
-| Size | Where | Floor: clear and swap | Before | After |
-|---|---|---|---|---|
-EOF
-  for size in ${FRAME_SIZES:-800x600 1280x720 1920x1080 2560x1440}; do
-    for where in menu match; do
-      label="player-count screen"
-      [ "$where" = match ] && label="match, puck in play"
-      echo "| ${size/x/ × } | $label | $(frame_row "$size" clear-and-swap floor) | $(frame_row "$size" "$where" before) | $(frame_row "$size" "$where" after) |"
-    done
-  done
-} >>docs/performance.md
+bench/frame_section.sh >>docs/performance.md
 
 if [ -n "$network_section" ]; then printf '\n%s\n' "$network_section" >>docs/performance.md; fi
 echo "Wrote docs/performance.md:"

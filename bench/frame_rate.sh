@@ -9,7 +9,9 @@
 # on which the floor and then each build, one after the other, are measured. The first build
 # brings the preloaded library and the bare program. Writes OUT/frames.tsv: build, size,
 # where, frames, median, p95, p99, worst (ms), the share of intervals under 25 ms, CPU ms per
-# frame (all the program's threads); and OUT/*.png, the pictures the drive looked at.
+# frame (all the program's threads); and OUT/*.png, the pictures the drive looked at. "intro"
+# is the match's start: the three-second hold, then the fly-in, every frame changed whole.
+# FRAME_SETTINGS gives the programs a settings file to start with.
 set -euo pipefail
 out=$(realpath -m "$1")
 shift
@@ -66,6 +68,11 @@ measure() {
   swap_log=$out/swaps-$name-$size.log
   export XDG_CONFIG_HOME=$out/config-$name-$size
   rm -rf "$XDG_CONFIG_HOME"
+  # FRAME_SETTINGS: the text of a settings file to start with (none unless given).
+  if [ -n "${FRAME_SETTINGS:-}" ]; then
+    mkdir -p "$XDG_CONFIG_HOME/vantor"
+    printf '%s\n' "$FRAME_SETTINGS" >"$XDG_CONFIG_HOME/vantor/settings.ini"
+  fi
   VANTOR_SWAP_LOG=$swap_log LD_PRELOAD=$preload "$exe" >"$log" 2>&1 &
   pid=$!
   wait_for "$name-$size-count" 180 is_count_screen
@@ -78,13 +85,21 @@ measure() {
   walk level_focus 4 "$name-$size-play"
   in_match() { ! pix "$1" 20 580 white && ! pix "$1" 20 580 yellow && ! pix "$1" 600 576 white; }
   press_until Return "$name-$size-hold" in_match
+  local hold_from
+  hold_from=$(swaps)
   wait_intro "$name-$size-match" 400
-  # The right racket up the table to the puck waiting on its half, and on: the puck in play.
-  hold Left 0.6
-  hold Up 0.3
+  # The three-second hold and the camera's fly-in: frames that change everywhere.
+  stats "$swap_log" "$hold_from" "$(swaps)" intro
+  # Play: the right racket driven to and fro along the table the whole time, striking the
+  # puck as it waits on the right half and whenever it comes by.
+  local end=$((SECONDS + seconds + 2))
+  (while ((SECONDS < end)); do hold Left 0.35; hold Up 0.15; hold Right 0.35; hold Down 0.15; done) &
+  local player=$!
+  sleep 1
   from=$(swaps)
   sleep "$seconds"
   stats "$swap_log" "$from" "$(swaps)" match
+  wait "$player" 2>/dev/null || true
   shot "$out/$name-$size-play.png"
   kill "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
