@@ -9,7 +9,8 @@
 # on which the floor and then each build, one after the other, are measured. The first build
 # brings the preloaded library and the bare program. Writes OUT/frames.tsv: build, size,
 # where, frames, median, p95, p99, worst (ms), the share of intervals under 25 ms, CPU ms per
-# frame (all the program's threads); and OUT/*.png, the pictures the drive looked at. "intro"
+# frame (all the program's threads); and OUT/*.png, the pictures the drive looked at (each
+# place's last also whole, at the screen's size, as *-screen.png). "intro"
 # is the match's start: the three-second hold, then the fly-in, every frame changed whole.
 # FRAME_SETTINGS gives the programs a settings file to start with.
 set -euo pipefail
@@ -80,6 +81,7 @@ measure() {
   from=$(swaps)
   sleep "$seconds"
   stats "$swap_log" "$from" "$(swaps)" menu
+  import -window root "$out/$name-$size-count-screen.png"
   right_row() { [ "$(level_focus "$1")" = 2 ]; }
   press_until Return "$name-$size-level" right_row
   walk level_focus 4 "$name-$size-play"
@@ -99,6 +101,7 @@ measure() {
   from=$(swaps)
   sleep "$seconds"
   stats "$swap_log" "$from" "$(swaps)" match
+  import -window root "$out/$name-$size-match-screen.png"
   wait "$player" 2>/dev/null || true
   shot "$out/$name-$size-play.png"
   kill "$pid" 2>/dev/null || true

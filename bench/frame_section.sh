@@ -18,6 +18,8 @@ frame_row() {  # $1 size, $2 where, $3 build: "median (p95, p99; worst) ms, unde
       printf "%s ms (%s, %s; %s), %s %%, %s ms", $5, $6, $7, $8, $9, $10; found = 1 }
     END { if (!found) printf "—" }' "$frames_tsv"
 }
+before_note="no earlier build given (\`BENCH_BEFORE\`)"
+[ -n "${BENCH_BEFORE:-}" ] && before_note="the build in \`$BENCH_BEFORE\`${BENCH_BEFORE_NAME:+ ($BENCH_BEFORE_NAME)}"
 {
   cat <<EOF
 ## Frame rate of the real program
@@ -27,11 +29,12 @@ of each size (Xvfb with openbox, Mesa's software renderer llvmpipe with the thre
 driven with \`xdotool\` as a player would: six seconds on the player-count screen, then a
 one-player match from its three-second hold through the camera's fly-in (the intro, every
 frame changed everywhere), then six seconds of play with the right racket driven to and fro
-along the table, striking the puck. \`bench/swap_times/\`, preloaded, notes the time of every buffer swap; each figure is
-an interval between two shown frames: median (95th and 99th percentile; worst), the share of
-intervals under 25 ms, and the CPU time of all the program's threads per frame. The floor is
+along the table, striking the puck. \`bench/swap_times/\`, preloaded, notes the time of every
+buffer swap; each figure is an interval between two shown frames: median (95th and 99th
+percentile; worst), the share of intervals under 25 ms, and the CPU time of all the
+program's threads per frame. The floor is
 the bare program (\`bench/bare_window/\`) clearing a full-screen window of one sample a pixel
-and swapping, as fast as it can. Before: ${BENCH_BEFORE:+the build in \`$BENCH_BEFORE\`${BENCH_BEFORE_NAME:+ ($BENCH_BEFORE_NAME)}}${BENCH_BEFORE:-no earlier build given}.
+and swapping, as fast as it can. Before: $before_note.
 The game paces itself to 60 frames a second (16.7 ms) where the driver does not.
 
 | Size | Where | Floor: clear and swap | Before | After |
@@ -42,7 +45,9 @@ EOF
       label="player-count screen"
       [ "$where" = intro ] && label="match: hold and fly-in"
       [ "$where" = match ] && label="match in play"
-      echo "| ${size/x/ × } | $label | $(frame_row "$size" clear-and-swap floor) | $(frame_row "$size" "$where" before) | $(frame_row "$size" "$where" after) |"
+      floor=""
+      [ "$where" = menu ] && floor=$(frame_row "$size" clear-and-swap floor)
+      echo "| ${size/x/ × } | $label | $floor | $(frame_row "$size" "$where" before) | $(frame_row "$size" "$where" after) |"
     done
   done
   cat <<'EOF'
