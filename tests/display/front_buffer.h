@@ -1,6 +1,6 @@
-// The frame the game has just presented, read back and saved as a PNG, for the programs
-// that look at the real face's pictures (after the swap the software renderer keeps the
-// presented picture in the back buffer).
+// For the programs that look at the real face's pictures: their match, and the frame the
+// game has just presented, read back and saved as a PNG (after the swap the software
+// renderer keeps the presented picture in the back buffer).
 #pragma once
 
 #include <GL/gl.h>
@@ -13,6 +13,21 @@
 #include <vector>
 
 #include "app/Form1.h"
+
+// A one-player match at level 2 started directly, the logo's timers stopped: the picture
+// programs' match, its camera intro next.
+inline void StartMatchDirectly(Form1& f) {
+  f.Startup();
+  for (plat::Timer* t : {&f.Timer2, &f.Timer3, &f.Timer5}) f.EnableTimer(*t, false);
+  f.onePlayer = true;
+  f.level = 2;
+  f.RName = "ALICE";
+  f.rRacketIndex = 1;
+  f.lRacketIndex = 2;
+  f.ballIndex = 3;
+  f.Game_Load();
+  f.screenState = "";
+}
 
 inline bool SaveFrontBuffer(const Form1& f, const std::string& path) {
   const int w = static_cast<int>(f.D.swidth), h = static_cast<int>(f.D.sheight);

@@ -91,16 +91,7 @@ int main(int argc, char** argv) {
   int code = 0;
   try {
     Form1 f(*platform);
-    f.Startup();
-    for (plat::Timer* t : {&f.Timer2, &f.Timer3, &f.Timer5}) f.EnableTimer(*t, false);
-    f.onePlayer = true;
-    f.level = 2;
-    f.RName = "ALICE";
-    f.rRacketIndex = 1;
-    f.lRacketIndex = 2;
-    f.ballIndex = 3;
-    f.Game_Load();
-    f.screenState = "";
+    StartMatchDirectly(f);
 
     f.Pass();
     bool ok = SaveFrontBuffer(f, out + "/intro.png");

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/Form1.h"
+#include "front_buffer.h"
 #include "platform/app_path.h"
 #include "platform/platform.h"
 #include "platform/sdl/gl_device.h"
@@ -49,16 +50,7 @@ int main(int argc, char** argv) {
   int code = 0;
   try {
     Form1 f(*platform);
-    f.Startup();
-    for (plat::Timer* t : {&f.Timer2, &f.Timer3, &f.Timer5}) f.EnableTimer(*t, false);
-    f.onePlayer = true;
-    f.level = 2;
-    f.RName = "ALICE";
-    f.rRacketIndex = 1;
-    f.lRacketIndex = 2;
-    f.ballIndex = 3;
-    f.Game_Load();
-    f.screenState = "";
+    StartMatchDirectly(f);
     auto& gl = static_cast<plat::sdl::GlDevice&>(*f.D.D3Ddevice);
     int w = 0, h = 0;
     SDL_GL_GetDrawableSize(SDL_GL_GetCurrentWindow(), &w, &h);

@@ -545,23 +545,7 @@ HRESULT GlDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, uint32_t primitiveCount
                                   uint32_t stride) {
   const uint32_t count = vertexCountFor(type, primitiveCount);
   if (count == 0) return D3D_OK;
-  VertexLayout layout;
-  if (!vertices || !layoutFor(rec_.fvf, &layout) || stride < static_cast<uint32_t>(layout.size))
-    return D3DERR_INVALIDCALL;
-  const uint32_t from = keepState(layout.pretransformed);
-  const uint32_t args[3] = {static_cast<uint32_t>(type), count, stride};
-  frame_.keep(args, sizeof args);
-  // The bytes the draw reads: the last vertex only as far as its format goes.
-  const uint32_t bytes = (count - 1) * stride + static_cast<uint32_t>(layout.size);
-  const uint32_t data = frame_.keep(vertices, bytes);
-  FrameRecord::Command& c = frame_.add(FrameRecord::Op::Draw);
-  c.a = type;
-  c.b = count;
-  c.c = stride;
-  c.data = data;
-  c.size = bytes;
-  frame_.sign(from, boxOfVertices(frame_.bytes(data), count, stride, layout.pretransformed));
-  return commit(c);
+  return recordDraw(type, count, count, nullptr, vertices, stride);
 }
 
 HRESULT GlDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, uint32_t vertexCount, uint32_t primitiveCount,
@@ -569,16 +553,27 @@ HRESULT GlDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, uint32_t vertexC
   const uint32_t count = vertexCountFor(type, primitiveCount);
   if (count == 0 || vertexCount == 0) return D3D_OK;
   if (!indices) return D3DERR_INVALIDCALL;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (indices[i] >= vertexCount) return D3DERR_INVALIDCALL;  // a vertex the draw was not given
+  }
+  return recordDraw(type, count, vertexCount, indices, vertices, stride);
+}
+
+// A draw of `count` vertices, or of `count` indices into `vertexCount` vertices, kept with a
+// copy of what it reads.
+HRESULT GlDevice::recordDraw(D3DPRIMITIVETYPE type, uint32_t count, uint32_t vertexCount, const uint32_t* indices,
+                             const void* vertices, uint32_t stride) {
   VertexLayout layout;
   if (!vertices || !layoutFor(rec_.fvf, &layout) || stride < static_cast<uint32_t>(layout.size))
     return D3DERR_INVALIDCALL;
   const uint32_t from = keepState(layout.pretransformed);
   const uint32_t args[4] = {static_cast<uint32_t>(type), count, stride, vertexCount};
   frame_.keep(args, sizeof args);
+  // The bytes the draw reads: the last vertex only as far as its format goes.
   const uint32_t bytes = (vertexCount - 1) * stride + static_cast<uint32_t>(layout.size);
   const uint32_t data = frame_.keep(vertices, bytes);
-  frame_.keep(indices, count * sizeof(uint32_t));
-  FrameRecord::Command& c = frame_.add(FrameRecord::Op::DrawIndexed);
+  if (indices) frame_.keep(indices, count * sizeof(uint32_t));
+  FrameRecord::Command& c = frame_.add(indices ? FrameRecord::Op::DrawIndexed : FrameRecord::Op::Draw);
   c.a = type;
   c.b = count;
   c.c = stride;

@@ -191,6 +191,8 @@ class GlDevice : public Device {
   // Recording.
   void defaultState(DeviceState* s) const;
   HRESULT commit(const FrameRecord::Command& c);
+  HRESULT recordDraw(D3DPRIMITIVETYPE type, uint32_t count, uint32_t vertexCount, const uint32_t* indices,
+                     const void* vertices, uint32_t stride);
   uint32_t keepState(bool pretransformed);
   PixelRect boxOfVertices(const uint8_t* v, uint32_t count, uint32_t stride, bool pretransformed) const;
   // Drawing the kept calls.
