@@ -180,12 +180,15 @@ using ScreensPlayerCount = ScreensFixture;
 using ScreensLevel = ScreensFixture;
 using ScreensFrames = ScreensFixture;
 
-// Counts heap allocations while `counting` is set (through the address sanitiser's hooks).
+// Counts heap allocations on the thread that runs the frames while `counting` is set
+// (through the address sanitiser's hooks): a thread an earlier test left behind may
+// allocate at any moment.
 std::atomic<bool> counting{false};
 std::atomic<long> allocations{0};
+thread_local bool framesThread = false;
 #ifdef SCREENS_COUNT_ALLOCATIONS
 void OnMalloc(const volatile void*, size_t) {
-  if (counting) ++allocations;
+  if (counting && framesThread) ++allocations;
 }
 void OnFree(const volatile void*) {}
 #endif
@@ -664,6 +667,7 @@ TEST_F(ScreensFrames, MenuFramesAndKeyReadsAllocateNothing) {
 #else
   static const bool hooked = __sanitizer_install_malloc_and_free_hooks(OnMalloc, OnFree) != 0;
   ASSERT_TRUE(hooked);
+  framesThread = true;
   auto allocationsOver = [&](int frames) {
     Dev().recording = false;
     platform.recordSounds = false;
