@@ -9,24 +9,42 @@
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/Form1.h"
+#include "platform/app_path.h"
+#include "platform/platform.h"
 
-// A one-player match at level 2 started directly, the logo's timers stopped: the picture
-// programs' match, its camera intro next.
-inline void StartMatchDirectly(Form1& f) {
-  f.Startup();
-  for (plat::Timer* t : {&f.Timer2, &f.Timer3, &f.Timer5}) f.EnableTimer(*t, false);
-  f.onePlayer = true;
-  f.level = 2;
-  f.RName = "ALICE";
-  f.rRacketIndex = 1;
-  f.lRacketIndex = 2;
-  f.ballIndex = 3;
-  f.Game_Load();
-  f.screenState = "";
+// A one-player match at level 2 started directly on the real platform, the logo's timers
+// stopped, handed to `play` before its camera intro. The program's exit code: what `play`
+// gives, a ProgramEnd's code, or 1 on an error (said on standard error as `name`'s).
+template <typename Play>
+int RunDirectMatch(const char* name, const char* argv0, Play play) {
+  std::unique_ptr<plat::Platform> platform = plat::CreateSdlPlatform(argv0);
+  if (!platform) return 1;
+  plat::SetAppPath(platform->AppFolder());
+  try {
+    Form1 f(*platform);
+    f.Startup();
+    for (plat::Timer* t : {&f.Timer2, &f.Timer3, &f.Timer5}) f.EnableTimer(*t, false);
+    f.onePlayer = true;
+    f.level = 2;
+    f.RName = "ALICE";
+    f.rRacketIndex = 1;
+    f.lRacketIndex = 2;
+    f.ballIndex = 3;
+    f.Game_Load();
+    f.screenState = "";
+    return play(f);
+  } catch (const plat::ProgramEnd& end) {
+    return end.code;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s: %s\n", name, e.what());
+    return 1;
+  }
 }
 
 inline bool SaveFrontBuffer(const Form1& f, const std::string& path) {

@@ -85,14 +85,7 @@ bool CheckPlayFrame(const Form1& f, float bx, float bz) {
 
 int main(int argc, char** argv) {
   const std::string out = argc > 1 ? argv[1] : ".";
-  std::unique_ptr<plat::Platform> platform = plat::CreateSdlPlatform(argv[0]);
-  if (!platform) return 1;
-  plat::SetAppPath(platform->AppFolder());
-  int code = 0;
-  try {
-    Form1 f(*platform);
-    StartMatchDirectly(f);
-
+  return RunDirectMatch("match_picture", argv[0], [&](Form1& f) {
     f.Pass();
     bool ok = SaveFrontBuffer(f, out + "/intro.png");
     while (f.cam_inter) f.Pass();
@@ -111,12 +104,6 @@ int main(int argc, char** argv) {
     f.paused = true;
     f.Pass();
     ok &= SaveFrontBuffer(f, out + "/paused.png");
-    code = ok ? 0 : 1;
-  } catch (const plat::ProgramEnd& end) {
-    code = end.code;
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "match_picture: %s\n", e.what());
-    code = 1;
-  }
-  return code;
+    return ok ? 0 : 1;
+  });
 }

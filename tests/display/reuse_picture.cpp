@@ -44,13 +44,7 @@ void Save(const std::vector<uint8_t>& bottomUp, int w, int h, const std::string&
 
 int main(int argc, char** argv) {
   const std::string out = argc > 1 ? argv[1] : ".";
-  std::unique_ptr<plat::Platform> platform = plat::CreateSdlPlatform(argv[0]);
-  if (!platform) return 1;
-  plat::SetAppPath(platform->AppFolder());
-  int code = 0;
-  try {
-    Form1 f(*platform);
-    StartMatchDirectly(f);
+  return RunDirectMatch("reuse_picture", argv[0], [&](Form1& f) {
     auto& gl = static_cast<plat::sdl::GlDevice&>(*f.D.D3Ddevice);
     int w = 0, h = 0;
     SDL_GL_GetDrawableSize(SDL_GL_GetCurrentWindow(), &w, &h);
@@ -115,14 +109,8 @@ int main(int argc, char** argv) {
                 frames - inPart - unchanged, differing);
     if (gl.frameReuse() && inPart < 100) {
       std::printf("reuse_picture: FAIL: only %d frames were drawn in part\n", inPart);
-      code = 1;
+      return 1;
     }
-    if (differing) code = 1;
-  } catch (const plat::ProgramEnd& end) {
-    code = end.code;
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "reuse_picture: %s\n", e.what());
-    code = 1;
-  }
-  return code;
+    return differing ? 1 : 0;
+  });
 }

@@ -285,17 +285,15 @@ class PauseAndServeRule : public ::testing::TestWithParam<PauseCase> {
 
 }  // namespace
 
-// Before the first strike the serve rule is off, and a pause leaves it off.
-TEST_P(PauseAndServeRule, FirstServeWaitStaysFree) {
+// Before the first strike the serve rule is off, and a pause leaves it off; with the puck in
+// play (running from wall to wall, far from both rackets) likewise.
+TEST_P(PauseAndServeRule, OffBeforeTheFirstStrikeAndInPlayStaysOff) {
   ASSERT_TRUE(f.ball.Goal);
   ASSERT_FALSE(f.Timer4.Enabled());
   PauseAWhileThenWait();
   EXPECT_EQ(Points(), 0);
   EXPECT_FALSE(f.Timer4.Enabled());
-}
 
-// With the puck in play (running from wall to wall, far from both rackets) likewise.
-TEST_P(PauseAndServeRule, PuckInPlayStaysFree) {
   f.ball.Goal = false;
   f.ball.Xdir = 1;
   f.ball.Zdir = 1;
